@@ -1,0 +1,37 @@
+# Front door. `make` builds, `make run` runs Report under Wine and saves its
+# report, `make test` runs all three test layers, `make bench` prints figures.
+BUILD ?= build
+B := $(abspath $(BUILD))
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: all deps build run test bench clean
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(B)/win64 -j $(JOBS)
+	cmake -S . -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake $(CMAKE_FLAGS) \
+	  -DMODLIST6_EXE=$(B)/win64/bin/Modlist6.exe > /dev/null
+	cmake --build $(B)/win32 -j $(JOBS)
+	mkdir -p $(B)/dist
+	cp $(B)/win32/bin/Report.exe $(B)/win64/bin/Modlist6.exe $(B)/dist/
+
+native: deps
+	cmake -S . -B $(B)/native -DWIN64_BUILD=$(B)/win64 -DBUILD_ROOT=$(B) $(CMAKE_FLAGS) > /dev/null
+	cmake --build $(B)/native -j $(JOBS)
+
+run: build
+	BUILD_DIR=$(B) bash scripts/run-report.sh
+
+test: build native
+	cd $(B)/native && ctest -j $(JOBS) --output-on-failure
+
+bench: build
+	BUILD_DIR=$(B) bash scripts/bench.sh
+
+clean:
+	rm -rf $(B)

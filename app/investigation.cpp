@@ -1,0 +1,58 @@
+#include "app/investigation.h"
+
+#include "app/report_log.h"
+#include "app/section_table.h"
+#include "probes/system/print_screen.h"
+
+volatile LONG InvestigationRunning = 0;
+
+namespace {
+const char kSeparator[] = "------------------- \n";
+
+void WriteHeader(HeaderLevel level, const char* text) {
+  if (level == HeaderLevel::Support) {
+    WriteSupportLine("%s", text);
+  } else {
+    WriteDetailLine("%s", text);
+  }
+}
+}  // namespace
+
+void SectionSeparator() { WriteDetailLine("%s", kSeparator); }
+
+const char* LoadLimitText(UINT id, char (&buffer)[64]) {
+  buffer[0] = '\0';
+  if (LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer) <= 0) buffer[0] = '\0';
+  return buffer;
+}
+
+void RunPrintScreenSection(HWND dialog) {
+  WriteSupportLine("\nPrintScreenキー登録確認 \n");
+  CheckPrintScreenKey(dialog);
+  SectionSeparator();
+}
+
+void RunInvestigationSections() {
+  for (unsigned i = 0; i < kSectionCount; ++i) {
+    const SectionRow& row = kSections[i];
+    WriteHeader(row.level, row.header);
+    if (row.secondHeader != nullptr) WriteHeader(row.level, row.secondHeader);
+    char buffers[3][64] = {};
+    Limits limits = {{nullptr, nullptr, nullptr}};
+    for (int a = 0; a < 3 && row.limitIds[a] != 0; ++a) limits.text[a] = LoadLimitText(row.limitIds[a], buffers[a]);
+    if (row.probe != nullptr) row.probe(limits);
+    SectionSeparator();
+  }
+}
+
+DWORD WINAPI InvestigationDriver(LPVOID) {
+  InterlockedExchange(&InvestigationRunning, 1);
+  RunInvestigationSections();
+  GetLocalTime(&InvestigationEndTime);
+  InterlockedExchange(&InvestigationRunning, 0);
+  // The message box is owned through the view and ends this thread when closed.
+  if (HWND view = AttachedView(ReportLevel::Detail)) {
+    MessageBoxA(view, "調査終了しました。\n[save 保存]ボタンを押して、ファイルに保存してください。", "Report", MB_OK);
+  }
+  return 0;
+}

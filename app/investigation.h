@@ -1,0 +1,21 @@
+// The investigation run: the fixed table of sections and the worker that runs them.
+#pragma once
+#include <windows.h>
+
+// 1 while the driver runs its sections, 0 before and after.
+extern volatile LONG InvestigationRunning;
+
+// "------------------- \n" after every section, in Analysis details only.
+void SectionSeparator();
+
+// The first section, on the dialog's thread: header, PrintScreen check, separator.
+void RunPrintScreenSection(HWND dialog);
+
+// The worker thread's body: sections 2 to 25, end time, finished message.
+DWORD WINAPI InvestigationDriver(LPVOID);
+
+// Runs sections 2 to 25 only (no flag, end time or message), for tests and benchmarks.
+void RunInvestigationSections();
+
+// The limit text of string-table entry id (an empty text when missing).
+const char* LoadLimitText(UINT id, char (&buffer)[64]);

@@ -1,0 +1,182 @@
+// The application object and the one dialog of Report, on plain Win32.
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/investigation.h"
+#include "app/report_log.h"
+#include "query/owner.h"
+#include "query/platform.h"
+#include "resources/resource.h"
+
+namespace {
+const char kCaption[] = "Report";
+const char kConfirmWhileRunning[] =
+    "調査の途中ですが、保存しますか？\n\n調査が終了した際には終了メッセージが表示されます。\n\n"
+    "調査終了まで待つ場合は [いいえ(N)] を押し、\n終了メッセージが表示されるまでお待ちください。\n\n"
+    "10分以上待っても終了メッセージが表示されない場合は、\n[はい(Y)] を押してファイルに保存してください。";
+
+class CReportDlg {
+ public:
+  CReportDlg() : icon_(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+  INT_PTR DoModal() {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_REPORT_DIALOG), nullptr, &DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+  }
+  bool WorkerStopped() const { return workerStopped_; }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrA(window, DWLP_USER, lParam);
+    auto* self = reinterpret_cast<CReportDlg*>(GetWindowLongPtrA(window, DWLP_USER));
+    return self ? self->Handle(window, message, wParam, lParam) : FALSE;
+  }
+
+  INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+      case WM_INITDIALOG:
+        return OnInitDialog(window);
+      case WM_PAINT:
+        return OnPaint(window);
+      case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(icon_);
+      case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam));
+      case WM_DESTROY:
+        StopWorker();
+        return FALSE;
+      default:
+        return FALSE;
+    }
+  }
+
+  BOOL OnInitDialog(HWND window) {
+    window_ = window;
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    AttachReportViews(GetDlgItem(window, IDC_USER_VIEW), GetDlgItem(window, IDC_SUPPORT_VIEW),
+                      GetDlgItem(window, IDC_DETAIL_VIEW));
+    RunPrintScreenSection(window);
+    DWORD id = 0;
+    worker_.reset(CreateThread(nullptr, 0, &InvestigationDriver, nullptr, CREATE_SUSPENDED, &id));
+    if (!worker_) return FALSE;
+    SetThreadPriority(worker_.get(), THREAD_PRIORITY_IDLE);
+    ResumeThread(worker_.get());
+    return TRUE;
+  }
+
+  BOOL OnPaint(HWND window) {
+    if (!IsIconic(window)) return FALSE;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(window, &client);
+    DrawIcon(dc, (client.right - client.left - cx + 1) / 2, (client.bottom - client.top - cy + 1) / 2, icon_);
+    EndPaint(window, &paint);
+    return TRUE;
+  }
+
+  BOOL OnCommand(HWND window, int id) {
+    switch (id) {
+      case IDOK:
+      case IDCANCEL:
+        EndDialog(window, id);
+        return TRUE;
+      case IDC_COPY_ALL:
+        CopyAll(window);
+        return TRUE;
+      case IDC_SAVE_AS:
+        SaveAs(window);
+        return TRUE;
+      case IDC_SAVE:
+        SaveNextToProgram(window);
+        return TRUE;
+      default:
+        return FALSE;
+    }
+  }
+
+  void CopyAll(HWND window) {
+    HWND view = GetDlgItem(window, IDC_DETAIL_VIEW);
+    SendMessageA(view, EM_SETSEL, 0, -1);
+    SendMessageA(view, EM_SCROLLCARET, 0, 0);
+    SendMessageA(view, WM_COPY, 0, 0);
+    SendMessageA(view, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+  }
+
+  // While the run goes on, the user decides whether a partial report is wanted.
+  bool ConfirmIfRunning(HWND window) {
+    if (InvestigationRunning != 1) return true;
+    return MessageBoxA(window, kConfirmWhileRunning, kCaption, MB_YESNO) == IDYES;
+  }
+
+  void SaveAs(HWND window) {
+    if (!ConfirmIfRunning(window)) return;
+    char path[MAX_PATH] = {};
+    char name[32];
+    std::snprintf(name, sizeof name, "%04d%02d%02d.txt", InvestigationEndTime.wYear, InvestigationEndTime.wMonth,
+                  InvestigationEndTime.wDay);
+    char folder[MAX_PATH] = {};
+    // Without a documents folder, or when folder and name do not fit, the bare
+    // name is suggested and the dialog starts where it likes.
+    if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, TRUE) && folder[0] != '\0' &&
+        std::strlen(folder) + 1 + std::strlen(name) < sizeof path) {
+      std::snprintf(path, sizeof path, "%s\\%s", folder, name);
+    } else {
+      std::snprintf(path, sizeof path, "%s", name);
+    }
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFilter = "text\0*.txt\0";
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = sizeof path;
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN;
+    if (GetSaveFileNameA(&ofn)) SaveReportFile(path, window);
+  }
+
+  void SaveNextToProgram(HWND window) {
+    if (!ConfirmIfRunning(window)) return;
+    std::string path = ProgramFolder() + "report_o.txt";
+    SaveReportFile(path.c_str(), window);
+  }
+
+  // Closing never waits for the run: the worker is ended where it stands.
+  void StopWorker() {
+    if (!worker_) return;
+    if (WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateThread(worker_.get(), 0);
+      WaitForSingleObject(worker_.get(), 2000);
+      workerStopped_ = true;
+    }
+  }
+
+  HICON icon_;
+  HWND window_ = nullptr;
+  UniqueHandle worker_;
+  bool workerStopped_ = false;
+};
+
+class CReportApp {
+ public:
+  int Run() {
+    CReportDlg dialog;
+    dialog.DoModal();
+    // A worker ended mid-section may have left a lock of the C runtime or the
+    // heap held; end the process without running exit handlers that could wait
+    // on it.
+    if (dialog.WorkerStopped()) TerminateProcess(GetCurrentProcess(), 0);
+    return 0;
+  }
+};
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  CReportApp app;
+  return app.Run();
+}

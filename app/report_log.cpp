@@ -1,0 +1,230 @@
+#include "app/report_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "app/line_rules.h"
+#include "query/cp932_rules.h"
+#include "query/owner.h"
+#include "query/version_info.h"
+
+SYSTEMTIME InvestigationEndTime = {};
+
+namespace {
+// One lock over the three texts: a save copies them between two whole lines.
+// Views are updated outside the lock, since that waits for the dialog's thread,
+// which may itself be waiting for the lock in a save.
+std::mutex g_lock;
+std::string g_texts[3];
+HWND g_views[3] = {nullptr, nullptr, nullptr};
+
+void AppendToView(HWND view, const char* text) {
+  if (view == nullptr) return;
+  const LRESULT length = SendMessageA(view, WM_GETTEXTLENGTH, 0, 0);
+  SendMessageA(view, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+  SendMessageA(view, EM_SCROLLCARET, 0, 0);
+  SendMessageA(view, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+}
+
+// Appends to the levels from `first` down to Analysis details.
+void WriteLine(ReportLevel first, std::string& line) {
+  ApplyNewlineRule(line);
+  const int from = static_cast<int>(first);
+  try {
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (int level = from; level <= 2; ++level) g_texts[level] += line;
+  } catch (const std::bad_alloc&) {
+    return;  // the line is lost; the investigation goes on
+  }
+  for (int level = from; level <= 2; ++level) AppendToView(g_views[level], line.c_str());
+}
+
+void WriteFormatted(ReportLevel level, const char* format, std::va_list args) {
+  std::string line;
+  if (!FormatLineV(line, format, args)) return;
+  WriteLine(level, line);
+}
+
+std::string ApplicationName() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path - 1);
+  std::string name = FileNamePart(path);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot != 0) name.resize(dot);
+  return name.empty() ? std::string("Report") : name;
+}
+
+void ShowError(HWND owner, DWORD error) {
+  char message[256] = {};
+  if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, message,
+                     sizeof message, nullptr) == 0) {
+    std::snprintf(message, sizeof message, "error %lu", static_cast<unsigned long>(error));
+  }
+  MessageBoxA(owner, message, ApplicationName().c_str(), MB_OK);
+}
+
+// Text mode: every "\n" becomes CR LF.
+void AppendCrLf(std::string& out, const std::string& text) {
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+}
+}  // namespace
+
+void WriteUserLine(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteFormatted(ReportLevel::User, format, args);
+  va_end(args);
+}
+
+void WriteSupportLine(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteFormatted(ReportLevel::Support, format, args);
+  va_end(args);
+}
+
+void WriteDetailLine(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteFormatted(ReportLevel::Detail, format, args);
+  va_end(args);
+}
+
+void WriteDetailLineW(const wchar_t* format, ...) {
+  wchar_t wide[1024];
+  std::va_list args;
+  va_start(args, format);
+  // Microsoft's own formatter: %s and %ls take wide strings there. A line
+  // longer than the buffer is cut at its end.
+  const int n = _vsnwprintf(wide, 1023, format, args);
+  va_end(args);
+  wide[1023] = L'\0';
+  if (n < 0 && wcslen(wide) == 0) wide[0] = L'\0';
+  char narrow[1024] = {};
+  // No default character is given, so the NUL replacement ends the line at the
+  // first character outside the code page.
+  const int converted = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow - 1, "\0", nullptr);
+  if (converted == 0) {
+    // Too long for the byte buffer: convert what fits, on a character boundary.
+    int chars = static_cast<int>(wcslen(wide));
+    while (chars > 0 && WideCharToMultiByte(CP_ACP, 0, wide, chars, narrow, sizeof narrow - 1, "\0", nullptr) == 0)
+      chars = chars * 3 / 4;
+    const int bytes = chars > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, chars, narrow, sizeof narrow - 1, "\0", nullptr) : 0;
+    narrow[bytes] = '\0';
+  }
+  narrow[sizeof narrow - 1] = '\0';
+  std::string line(narrow);
+  WriteLine(ReportLevel::Detail, line);
+}
+
+void WriteLineAtLevel(int level, const char* text) {
+  if (level < 0 || level > 2 || text == nullptr) return;
+  std::string line(text);
+  WriteLine(static_cast<ReportLevel>(level), line);
+}
+
+void AttachReportViews(HWND userView, HWND supportView, HWND detailView) {
+  g_views[0] = userView;
+  g_views[1] = supportView;
+  g_views[2] = detailView;
+  for (HWND view : g_views) {
+    // Lift the edit control's default limit so the boxes can show the whole run.
+    if (view != nullptr) SendMessageA(view, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+  }
+}
+
+void AppendLevelText(ReportLevel level, const char* text) {
+  const int index = static_cast<int>(level);
+  try {
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_texts[index] += text;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  AppendToView(g_views[index], text);
+}
+
+HWND AttachedView(ReportLevel level) { return g_views[static_cast<int>(level)]; }
+
+std::string LevelTextCopy(ReportLevel level) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  return g_texts[static_cast<int>(level)];
+}
+
+std::size_t LevelTextSize(ReportLevel level) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  return g_texts[static_cast<int>(level)].size();
+}
+
+bool WriteReportFile(const char* path, DWORD* error) {
+  UniqueHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    *error = GetLastError();
+    return false;
+  }
+  char self[1024] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self - 1);
+  const VersionQuad version = GetFileVersionQuad(self);
+  const SYSTEMTIME& t = InvestigationEndTime;
+  char header[160];
+  std::snprintf(header, sizeof header, "[Report.exe %u.%u.%u.%u]調査結果 %04d/%02d/%02d %02d:%02d:%02d.%03d\n",
+                VersionPart(version, 0), VersionPart(version, 1), VersionPart(version, 2),
+                VersionPart(version, 3), t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                t.wMilliseconds);
+  static const char* const kBanners[3] = {
+      "\n======================================\nユーザ用結果\n======================================\n",
+      "\n======================================\nサポート用概要\n======================================\n",
+      "\n======================================\n分析用詳細\n======================================\n"};
+  std::string content;
+  try {
+    std::string texts[3];
+    {
+      std::lock_guard<std::mutex> hold(g_lock);
+      for (int i = 0; i < 3; ++i) texts[i] = g_texts[i];
+    }
+    content.reserve(texts[0].size() + texts[1].size() + texts[2].size() * 105 / 100 + 1024);
+    AppendCrLf(content, header);
+    for (int i = 0; i < 3; ++i) {
+      AppendCrLf(content, kBanners[i]);
+      AppendCrLf(content, texts[i]);
+    }
+  } catch (const std::bad_alloc&) {
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return false;
+  }
+  const char* data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), data, chunk, &written, nullptr) || written == 0) {
+      *error = GetLastError();
+      return false;
+    }
+    data += written;
+    left -= written;
+  }
+  if (!CloseHandle(file.release())) {
+    *error = GetLastError();
+    return false;
+  }
+  return true;
+}
+
+void SaveReportFile(const char* path, HWND owner) {
+  DWORD error = 0;
+  if (!WriteReportFile(path, &error)) {
+    ShowError(owner, error);
+    return;
+  }
+  std::string message = "saved ";
+  message += path;
+  MessageBoxA(owner, message.c_str(), "Report", MB_OK);
+}

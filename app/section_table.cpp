@@ -1,0 +1,39 @@
+// The sections of the worker thread, in report order, with their headers and
+// the string-table entries handed to each probe.
+#include "app/section_table.h"
+
+#include "probes/system/print_screen.h"
+
+namespace {
+const char kMonitorRemark[] =
+    " ※ 複製モニター設定の場合は、メインモニタにまとめて１つの列挙となります。\n";
+}  // namespace
+
+const SectionRow kSections[] = {
+    {"\nOSの確認 \n", nullptr, HeaderLevel::Support, {5, 4, 0}, nullptr},
+    {"\nモニターの確認(高DPI対策:無) \n", kMonitorRemark, HeaderLevel::Detail, {0, 0, 0}, nullptr},
+    {"\nモニターの確認(高DPI対策:有) WindowRect 比較はこちらの仮想RECTで実施\n", kMonitorRemark,
+     HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nInternetExplorerのバージョン確認 \n", nullptr, HeaderLevel::Support, {7, 6, 0}, nullptr},
+    {"\nNativeMessagingの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nGoogle Chromeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nMicrosoft Edgeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nAcrobat/AdobeReaderのバージョン確認 \n", nullptr, HeaderLevel::Support, {9, 8, 0}, nullptr},
+    {"\nWindows Media Playerのバージョン確認 \n", nullptr, HeaderLevel::Support, {3, 2, 1}, nullptr},
+    {"\nMicrosoft Officeのバージョン確認 \n", nullptr, HeaderLevel::Support, {11, 10, 0}, nullptr},
+    {"\nDocuWorksのバージョン確認 \n", nullptr, HeaderLevel::Support, {13, 12, 0}, nullptr},
+    {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nユーザ権限の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nモジュール構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\n仮想Deviceの確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\n checkType 端末種類の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\n 既定フォルダーの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+};
+const unsigned kSectionCount = sizeof kSections / sizeof kSections[0];

@@ -1,0 +1,26 @@
+#include "query/module_line_rules.h"
+
+#include "query/cp932_rules.h"
+
+const char kModuleHeaderLine[] =
+    "ModuleHandle, ModuleName, path, プロセス名, FileVersion, 正式名, 会社名, プロダクト名, ProductVersion \n";
+
+std::string ModuleLine(const ModuleTexts& t) {
+  std::string line;
+  line.reserve(t.handle.size() + t.name.size() + t.path.size() + t.fileVersion.size() +
+               t.originalFilename.size() + t.companyName.size() + t.productName.size() +
+               t.productVersion.size() + 24);
+  for (const std::string* part : {&t.handle, &t.name, &t.path, &t.fileVersion, &t.originalFilename,
+                                  &t.companyName, &t.productName}) {
+    line += *part;
+    line += ", ";
+  }
+  line += '"';
+  line += t.productVersion;
+  line += "\" \n";
+  return line;
+}
+
+bool IsMicrosoftCompany(const std::string& companyName) {
+  return EqualsNoCaseCp932(companyName.c_str(), "Microsoft Corporation");
+}

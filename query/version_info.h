@@ -1,0 +1,20 @@
+// Version resources of files and modules.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "query/version_rules.h"
+
+// Fixed file version (dwFileVersionMS:LS), 0 when there is none.
+VersionQuad GetFileVersionQuad(const char* path);
+// "ProductVersion" of the first translation that gives four numbers, else 0.
+VersionQuad GetProductVersionQuad(const char* path);
+// GetFileVersionQuad of the module's file; 0 for a null handle.
+VersionQuad GetModuleVersionQuad(HMODULE module);
+
+// "CompanyName", "OriginalFilename", "ProductName", "ProductVersion" of the
+// first translation; an entry that is missing leaves its text as it was.
+// Returns that translation (language low, code page high), 0 when unusable.
+DWORD ReadFileVersionInfo(const char* path, std::string& companyName, std::string& originalFilename,
+                          std::string& productName, std::string& productVersion);

@@ -1,0 +1,32 @@
+# One GoogleTest program per test folder: a Wine start costs more than a test.
+# Files named *_rules_test.cpp are portable and run natively instead.
+if(NOT ARCH_BITS EQUAL 64)
+  return()
+endif()
+
+file(GLOB TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+add_library(test_support STATIC ${TEST_SUPPORT_SOURCES})
+target_link_libraries(test_support PUBLIC report_core gtest)
+
+set(WINDOWS_TEST_AREAS app query modlist6 probes/system probes/browser probes/apps probes/process)
+foreach(area ${WINDOWS_TEST_AREAS})
+  file(GLOB area_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${area}/*_test.cpp)
+  list(FILTER area_sources EXCLUDE REGEX "_rules_test\\.cpp$")
+  if(area_sources)
+    string(REPLACE "/" "_" exe_name "${area}")
+    string(REPLACE "probes_" "" exe_name "${exe_name}")
+    add_executable(${exe_name}_tests ${area_sources})
+    target_link_libraries(${exe_name}_tests PRIVATE test_support gtest_main ${STATIC_LINK})
+    add_dependencies(${exe_name}_tests fixtures tools)
+  endif()
+endforeach()
+
+# Test-only helper programs: one executable per source file.
+add_custom_target(tools)
+file(GLOB TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.cpp)
+foreach(src ${TOOL_SOURCES})
+  get_filename_component(tool ${src} NAME_WE)
+  add_executable(${tool} ${src})
+  target_link_libraries(${tool} PRIVATE user32 gdi32 ${STATIC_LINK})
+  add_dependencies(tools ${tool})
+endforeach()

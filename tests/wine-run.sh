@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine. Wine's background services would
+# inherit a pipe to ctest and keep it open, so output goes through a file.
+set -u
+source "$(dirname "$0")/wine-env.sh"
+exe=$1; shift
+[ -f "$exe" ] || { echo "no test program $exe (no tests in that folder yet)"; exit 77; }
+out=$(mktemp)
+export REPORT_TEST_BIN64="$(winpath "$BUILD_DIR/win64/bin")"
+export REPORT_TEST_BIN32="$(winpath "$BUILD_DIR/win32/bin")"
+wine "$exe" "$@" > "$out" 2>&1 < /dev/null
+rc=$?
+cat "$out"; rm -f "$out"
+exit $rc
