@@ -2,6 +2,9 @@
 // the string-table entries handed to each probe.
 #include "app/section_table.h"
 
+#include "probes/apps/security_software.h"
+#include "probes/browser/browser_windows.h"
+#include "probes/process/process_list.h"
 #include "probes/system/print_screen.h"
 
 namespace {
@@ -26,11 +29,13 @@ const SectionRow kSections[] = {
     {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckProcessList(); }},
+    {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckSecuritySoftware(); }},
     {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nユーザ権限の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckAllIEWindow(); }},
     {"\nモジュール構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\n仮想Deviceの確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\n checkType 端末種類の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
