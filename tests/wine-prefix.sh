@@ -12,4 +12,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 wineserver -p
+# Windows need a display driver: without an X display, Wine's null driver
+# still creates real windows (tests make and search them). The desktop reads
+# the setting when it starts, so the server starts again after it.
+if [ -z "${DISPLAY:-}" ]; then
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f > /dev/null 2>&1 < /dev/null || true
+else
+  wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f > /dev/null 2>&1 < /dev/null || true
+fi
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p
 wine cmd /c exit > /dev/null 2>&1 < /dev/null || true

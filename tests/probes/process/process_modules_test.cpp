@@ -7,10 +7,13 @@
 
 #include "probes/process/process_modules.h"
 #include "query/module_line_rules.h"
+#include "tests/support/process_helpers.h"
 #include "tests/support/test_support.h"
 
 namespace {
-std::string WindowHost(const std::string& tokens) { return "\"" + Bin64() + "window_host.exe\" " + tokens; }
+std::string WindowHost(const std::string& tokens) {
+  return "\"" + Bin64() + "window_host.exe\" " + tokens + " many:1";
+}
 
 // Report64.exe carries the companion as its resource; the test program does not.
 class CompanionResource {
@@ -30,26 +33,11 @@ class CompanionResource {
   HMODULE module_ = nullptr;
 };
 
-// Waits until the helper has loaded its libraries and made its windows.
+// Waits until the helper has loaded its libraries and made its windows
+// ("many:1" gives every helper a window to wait for).
 void WaitReady(ChildProcess& child) {
   ASSERT_TRUE(child.started());
-  WaitForInputIdle(child.handle(), 10000);
-  Sleep(200);
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-// The line of text that holds part, without its line end; empty when none does.
-std::string LineWith(const std::string& text, const std::string& part) {
-  const std::size_t at = text.find(part);
-  if (at == std::string::npos) return std::string();
-  const std::size_t begin = text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
-  const std::size_t end = text.find('\n', at);
-  return text.substr(begin, end - begin);
+  ASSERT_TRUE(WaitForWindowOf(child.id(), "PlainTop", 10000));
 }
 
 bool FileExistsW(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -61,8 +49,8 @@ TEST(ProcessModules, OwnListingRecordsOnlyOtherMakersModules) {
   LogCapture log;
   ListProcessModules(host.id());
 
-  EXPECT_EQ(Count(log.Support(), kModuleHeaderLine), 1u);
-  const std::string lantern = LineWith(log.Support(), "lantern_plugin.dll, ");
+  EXPECT_EQ(CountOf(log.Support(), kModuleHeaderLine), 1u);
+  const std::string lantern = LineHolding(log.Support(), "lantern_plugin.dll, ");
   ASSERT_FALSE(lantern.empty()) << log.Detail();
   EXPECT_NE(lantern.find(", 3.1.4.15, lantern_plugin.dll, Lantern Soft Co., Ltd., Lantern Guard Plugin, \"3.1\" "),
             std::string::npos)
@@ -77,7 +65,7 @@ TEST(ProcessModules, OwnListingRecordsOnlyOtherMakersModules) {
 
   // "MICROSOFT CORPORATION" in capitals is still Microsoft: Analysis only, not recorded.
   EXPECT_EQ(log.Support().find("ms_upper.dll"), std::string::npos);
-  const std::string upper = LineWith(log.Detail(), "ms_upper.dll, ");
+  const std::string upper = LineHolding(log.Detail(), "ms_upper.dll, ");
   ASSERT_FALSE(upper.empty());
   ASSERT_EQ(std::sscanf(upper.c_str(), "%llx,", &handle), 1);
   EXPECT_FALSE(NonMicrosoftModules.Contains(static_cast<std::uintptr_t>(handle)));
@@ -91,13 +79,12 @@ TEST(ProcessModules, OwnListingRecordsOnlyOtherMakersModules) {
 }
 
 TEST(ProcessModules, ProcessThatIsGoneGetsTheFailureLineOnly) {
-  ChildProcess gone(WindowHost("exit"));
-  ASSERT_TRUE(gone.started());
-  ASSERT_EQ(gone.Wait(10000), 0u);
+  const DWORD gone = EndedProcessId(WindowHost("exit"));
+  ASSERT_NE(gone, 0u);
   NonMicrosoftModules.Add(0x1234);
   const unsigned starts = CompanionLink.startCount;
   LogCapture log;
-  ListProcessModules(gone.id());
+  ListProcessModules(gone);
   EXPECT_EQ(log.Detail(), "プロセス内のモジュール一覧取得できず \n");
   EXPECT_EQ(log.Support(), "");
   EXPECT_EQ(NonMicrosoftModules.count, 0u);
@@ -150,8 +137,8 @@ TEST(CompanionLinkTest, TwoProcessesShareOneCompanionWhoseFileIsDeletedAfterward
   EXPECT_TRUE(FileExistsW(path));
 
   // Level 1 lines reach Support and Analysis, level 2 lines Analysis only.
-  EXPECT_EQ(Count(log.Support(), kModuleHeaderLine), 2u);
-  const std::string lantern = LineWith(log.Support(), "lantern_plugin.dll, ");
+  EXPECT_EQ(CountOf(log.Support(), kModuleHeaderLine), 2u);
+  const std::string lantern = LineHolding(log.Support(), "lantern_plugin.dll, ");
   ASSERT_FALSE(lantern.empty()) << log.Detail();
   EXPECT_NE(lantern.find("Lantern Soft Co., Ltd., Lantern Guard Plugin, \"3.1\" "), std::string::npos);
   // The companion prints handles as sixteen upper-case hexadecimal digits.
@@ -161,7 +148,7 @@ TEST(CompanionLinkTest, TwoProcessesShareOneCompanionWhoseFileIsDeletedAfterward
   EXPECT_NE(log.Detail().find("ms_upper.dll, "), std::string::npos);
   EXPECT_EQ(log.User(), "");
   // An answer line longer than the read buffer comes back as one line.
-  const std::string longLine = LineWith(log.Support(), "long_names.dll, ");
+  const std::string longLine = LineHolding(log.Support(), "long_names.dll, ");
   EXPECT_GT(longLine.size(), 600u);
   EXPECT_NE(longLine.find("Lantern Long Product 0123456789"), std::string::npos);
   EXPECT_NE(longLine.find("\"3.1\" "), std::string::npos) << longLine;
@@ -186,10 +173,9 @@ TEST(CompanionLinkTest, TwoProcessesShareOneCompanionWhoseFileIsDeletedAfterward
 
 TEST(CompanionLinkTest, EndedProcessGetsTheCompanionsFailureLine) {
   CompanionResource resource;
-  ChildProcess gone(WindowHost("exit"));
-  ASSERT_EQ(gone.Wait(10000), 0u);
+  const DWORD gone = EndedProcessId(WindowHost("exit"));
   LogCapture log;
-  ListModulesViaCompanion(gone.id());
+  ListModulesViaCompanion(gone);
   EXPECT_EQ(log.Detail(), "プロセス内のモジュール一覧取得できず \n");
 }
 
