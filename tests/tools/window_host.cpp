@@ -11,6 +11,7 @@
 //   many:<n>        n plain top-level windows
 //   deep:<n>        a chain of n nested child windows under "DeepRoot"
 //   exit            end at once
+// When all tokens are done it makes a "HostReady" window.
 #include <windows.h>
 
 #include <cstdlib>
@@ -41,7 +42,7 @@ HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, HINSTANCE insta
 int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
   const wchar_t* classes[] = {L"IEFrame", L"Frame Tab", L"TabWindowClass", L"Chrome_WidgetWin_1",
                               L"Chrome_WidgetWin_2", L"Windows.UI.Core.CoreWindow", L"LanternManager",
-                              L"PlainTop", L"DeepRoot", L"DeepChild"};
+                              L"PlainTop", L"DeepRoot", L"DeepChild", L"HostReady"};
   for (const wchar_t* c : classes) Register(c, self);
   std::string tokens = commandLine ? commandLine : "";
   std::size_t pos = 0;
@@ -99,6 +100,8 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
       for (int i = 0; i < n && parent != nullptr; ++i) parent = Make(L"DeepChild", L"", parent);
     }
   }
+  // Made last: a test that sees it knows every other window exists.
+  Make(L"HostReady", L"ready", nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);

@@ -42,7 +42,7 @@ TEST(ProcessList, RowsStoreAppRowCandidatesAndWindowList) {
   ChildProcess guard("\"" + Fixture64("TrendGuard.exe") + "\"");
   ChildProcess store("\"" + wwahost + "\" corewindow");
   ASSERT_TRUE(guard.started());
-  ASSERT_TRUE(WaitForWindowOf(store.id(), "Windows.UI.Core.CoreWindow", 10000));
+  ASSERT_TRUE(WaitForWindowOf(store.id(), "HostReady", 10000));
   SecurityCandidates.clear();
 
   LogCapture log;
@@ -94,7 +94,7 @@ TEST(ProcessList, RowsStoreAppRowCandidatesAndWindowList) {
 
 TEST(ProcessList, IntegrityLevelOfProcesses) {
   ChildProcess host("\"" + Bin64() + "window_host.exe\" many:1");
-  ASSERT_TRUE(WaitForWindowOf(host.id(), "PlainTop", 10000));
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
   const std::string level = GetProcessLevelName(host.id());
   EXPECT_TRUE(level == "Medium" || level == "High" || level == "System") << level;
   // An identifier that names no process cannot be opened.

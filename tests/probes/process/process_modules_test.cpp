@@ -37,7 +37,7 @@ class CompanionResource {
 // ("many:1" gives every helper a window to wait for).
 void WaitReady(ChildProcess& child) {
   ASSERT_TRUE(child.started());
-  ASSERT_TRUE(WaitForWindowOf(child.id(), "PlainTop", 10000));
+  ASSERT_TRUE(WaitForWindowOf(child.id(), "HostReady", 10000));
 }
 
 bool FileExistsW(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
