@@ -8,7 +8,7 @@
 // Handles of the modules of the last listing whose maker is not Microsoft.
 // Full at kCapacity: later handles are not recorded.
 struct ModuleHandleTable {
-  static const unsigned kCapacity = 1024;
+  static constexpr unsigned kCapacity = 1024;
   std::uintptr_t handles[kCapacity];
   unsigned count = 0;
 
@@ -61,7 +61,7 @@ bool BuildCompanionCommandLine(const String& exePath, const String& pipeName, st
 // end kept) so a runaway answer cannot exhaust memory.
 class AnswerLineJoiner {
  public:
-  static const std::size_t kMaxLine = 64 * 1024;
+  static constexpr std::size_t kMaxLine = 64 * 1024;
   // Adds one piece; true when the line is complete (the piece ended in '\n').
   bool Add(const char* piece);
   // The line so far, also usable at the end of the stream.

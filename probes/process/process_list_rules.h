@@ -35,7 +35,7 @@ bool DevicePathToDrivePath(const char* devicePath, const char* deviceName, char 
 // appearance; entry 0 is the all-zero identifier.
 class DesktopTable {
  public:
-  static const unsigned kCapacity = 100;
+  static constexpr unsigned kCapacity = 100;
   DesktopTable() { Reset(); }
   void Reset();
   // The number of the identifier, adding it when new; -1 when the table is
