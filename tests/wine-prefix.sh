@@ -11,7 +11,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >> "$BUILD_DIR/wineboot.log" 2>&1
   wineserver -w
 fi
-wineserver -p
+# A server may already be running. No wine process may keep the caller's
+# output open (ctest waits for it), so all of them write to /dev/null.
+wineserver -p > /dev/null 2>&1 < /dev/null || true
 # Windows need a display driver: without an X display, Wine's null driver
 # still creates real windows (tests make and search them). The desktop reads
 # the setting when it starts, so the server starts again after it.
@@ -20,7 +22,7 @@ if [ -z "${DISPLAY:-}" ]; then
 else
   wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f > /dev/null 2>&1 < /dev/null || true
 fi
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
-wineserver -p
+wineserver -k > /dev/null 2>&1 || true
+wineserver -w > /dev/null 2>&1 || true
+wineserver -p > /dev/null 2>&1 < /dev/null
 wine cmd /c exit > /dev/null 2>&1 < /dev/null || true
