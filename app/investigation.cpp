@@ -48,6 +48,7 @@ void RunInvestigationSections() {
 DWORD WINAPI InvestigationDriver(LPVOID) {
   InterlockedExchange(&InvestigationRunning, 1);
   RunInvestigationSections();
+  FlushReportViews(true);
   GetLocalTime(&InvestigationEndTime);
   InterlockedExchange(&InvestigationRunning, 0);
   // The message box is owned through the view and ends this thread when closed.
