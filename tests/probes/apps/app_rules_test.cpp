@@ -51,7 +51,7 @@ TEST(PlayerFolderRules, PlaceholdersAfterFolding) {
   EXPECT_EQ(ReplaceAllCp932("%programfiles%\\a;%programfiles%\\b", "%programfiles%", "C:\\PF"), "C:\\PF\\a;C:\\PF\\b");
   EXPECT_EQ(ReplaceAllCp932("abc", "", "x"), "abc");
   // Double-byte text around the placeholder is kept byte for byte.
-  EXPECT_EQ(ReplaceAllCp932("%programfiles%\表示\ア", "%programfiles%", "C:\PF"), "C:\PF\表示\ア");
+  EXPECT_EQ(ReplaceAllCp932("%programfiles%\\表示\\ア", "%programfiles%", "C:\\PF"), "C:\\PF\\表示\\ア");
 }
 
 TEST(PlayerFolderRules, QuotesAndTrailingBackslashes) {
