@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "app/report_log.h"
+#include "query/com_server_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -40,6 +41,23 @@ std::string WideToAnsi(const wchar_t* text) {
   WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], bytes, nullptr, nullptr);
   out.resize(static_cast<size_t>(bytes - 1));
   return out;
+}
+
+namespace {
+bool IsPlainFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+}  // namespace
+
+std::string ServerExecutablePath(const wchar_t* registered) {
+  const std::string text = WideToAnsi(registered);
+  const std::string path = ServerPathFromRegistered(text);
+  if (path != text || IsPlainFile(path)) return path;
+  for (const std::string& prefix : UnquotedCommandPrefixes(text)) {
+    if (IsPlainFile(prefix)) return prefix;
+  }
+  return path;
 }
 
 wchar_t* GetOleServerPath(const char* extensionKey, wchar_t* buffer, DWORD sizeBytes) {

@@ -5,12 +5,6 @@
 
 #include "query/cp932_rules.h"
 
-std::string ServerPathFromRegistered(const std::string& registered) {
-  if (registered.empty() || registered[0] != '"') return registered;
-  const std::size_t close = registered.find('"', 1);  // '"' is never a cp932 trail byte
-  return registered.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-}
-
 int IsReaderExePath(const char* path) {
   const char* slash = FindLastBackslash(path);
   if (slash == nullptr) return -2;

@@ -1,12 +1,8 @@
-// Rules of the document-program sections that need no platform call: server
-// paths from registered command lines, the PDF program kind and generation,
-// the player folder text and the language list. Portable.
+// Rules of the document-program sections that need no platform call: the PDF
+// program kind and generation, the player folder text and the language list.
+// Portable.
 #pragma once
 #include <string>
-
-// The executable of a registered server text: a leading double quote is
-// dropped and the text cut at the next one; otherwise the text as it stands.
-std::string ServerPathFromRegistered(const std::string& registered);
 
 // 1 for "AcroRd32.exe", 0 for "Acrobat.exe" after the last backslash (any
 // case), -2 for anything else and for a path without a backslash.

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/report_log.h"
-#include "probes/apps/app_rules.h"
 #include "query/com_server.h"
 #include "query/cp932_rules.h"
 #include "query/platform.h"
@@ -27,7 +26,7 @@ void CheckDocuWorks(const char* upper, const char* lower, bool onWow64) {
     WriteSupportLine("★DocuWorks %s のOLEプログラムが見つかりません \n", kDocuWorksExtension);
     notFound = true;
   } else {
-    const std::string path = ServerPathFromRegistered(WideToAnsi(registered));
+    const std::string path = ServerExecutablePath(registered);
     const char* program = FileNamePart(path.c_str());
     if (onWow64) {
       WriteDetailLineW(L"64bitOS ");

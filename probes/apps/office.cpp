@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/report_log.h"
-#include "probes/apps/app_rules.h"
 #include "query/com_server.h"
 #include "query/cp932_rules.h"
 #include "query/owner.h"
@@ -32,7 +31,7 @@ struct ServerFile {
 
 ServerFile ServerFileFromRegistered(const wchar_t* registered) {
   ServerFile file;
-  file.path = ServerPathFromRegistered(WideToAnsi(registered));
+  file.path = ServerExecutablePath(registered);
   file.program = FileNamePart(file.path.c_str());
   return file;
 }

@@ -2,15 +2,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(ServerPathRules, QuotedPathsLoseQuotesAndArguments) {
-  EXPECT_EQ(ServerPathFromRegistered("\"C:\\Program Files\\Office\\EXCEL.EXE\" /automation"),
-            "C:\\Program Files\\Office\\EXCEL.EXE");
-  EXPECT_EQ(ServerPathFromRegistered("C:\\Office\\EXCEL.EXE /automation"), "C:\\Office\\EXCEL.EXE /automation");
-  EXPECT_EQ(ServerPathFromRegistered("\"C:\\unclosed\\EXCEL.EXE"), "C:\\unclosed\\EXCEL.EXE");
-  EXPECT_EQ(ServerPathFromRegistered(""), "");
-  // 表 is 0x95 0x5C: its trail byte must not end the folder name.
-  EXPECT_EQ(ServerPathFromRegistered("\"C:\\表\\x.exe\" -a"), "C:\\表\\x.exe");
-}
 
 TEST(PdfProgramRules, KindFromFileNameAfterLastBackslash) {
   EXPECT_EQ(IsReaderExePath("C:\\Adobe\\Reader\\AcroRd32.exe"), 1);

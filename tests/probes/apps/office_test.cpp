@@ -25,7 +25,9 @@ void SeedOffice(AppsMachine& m, const OfficeFiles& files, bool withXlsm) {
   for (const char* ext : {".doc", ".docx", ".docm"})
     m.RegisterByProgId(ext, "ReportTests.Word", kWordClsid, "LocalServer32", "\"" + files.word + "\"");
   for (const char* ext : {".ppt", ".pptx", ".pptm"})
-    m.RegisterByProgId(ext, "ReportTests.PowerPoint", kPowerPointClsid, "LocalServer32", files.powerPoint);
+    // Unquoted, with blanks in the folder and an argument, as Office registers itself.
+    m.RegisterByProgId(ext, "ReportTests.PowerPoint", kPowerPointClsid, "LocalServer32",
+                       files.powerPoint + " /automation");
 }
 
 OfficeFiles CopyOffice(const ScratchDir& dir, bool x64) {
