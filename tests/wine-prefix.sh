@@ -11,8 +11,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >> "$BUILD_DIR/wineboot.log" 2>&1
   wineserver -w
 fi
-# A server may already be running. No wine process may keep the caller's
-# output open (ctest waits for it), so all of them write to /dev/null.
+# The server outlives this script: keep it, and every wine process, off the
+# caller's output pipe. A server already running is fine.
 wineserver -p > /dev/null 2>&1 < /dev/null || true
 # Windows need a display driver: without an X display, Wine's null driver
 # still creates real windows (tests make and search them). The desktop reads
