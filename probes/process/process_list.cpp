@@ -109,11 +109,12 @@ bool ServiceImageFile(HKEY services, const char* subkeyName, const std::string& 
           ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ))
     return false;
+  const DWORD imageType = type;
   image[MAX_PATH] = '\0';
   const std::string lowered = ToLowerCp932(image);
   if (FindCp932(lowered.c_str(), lowerName.c_str()) == nullptr) return false;
   std::string path = lowered;
-  if (type == REG_EXPAND_SZ) {
+  if (imageType == REG_EXPAND_SZ) {
     char expanded[MAX_PATH] = {};
     const DWORD n = ExpandEnvironmentStringsA(lowered.c_str(), expanded, sizeof expanded);
     if (n > 0 && n <= sizeof expanded) path = expanded;
@@ -124,9 +125,6 @@ bool ServiceImageFile(HKEY services, const char* subkeyName, const std::string& 
   const bool wow64Entry = RegQueryValueExA(entry.get(), "WOW64", nullptr, &type, reinterpret_cast<BYTE*>(&wow64),
                                            &size) == ERROR_SUCCESS &&
                           type == REG_DWORD && wow64 == 1;
-  DWORD imageType = 0;
-  size = 0;
-  RegQueryValueExA(entry.get(), "ImagePath", nullptr, &imageType, nullptr, &size);
   for (const std::string& candidate : ServicePathCandidates(path, wow64Entry, imageType == REG_EXPAND_SZ)) {
     if (FileExists(candidate)) {
       file = candidate;
