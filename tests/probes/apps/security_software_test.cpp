@@ -32,31 +32,24 @@ void SetDate(const std::string& path, WORD year, WORD month, WORD day) {
   CloseHandle(file);
 }
 
-void WriteText(const std::string& path, const std::string& content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 // Vendor folders under the common application-data folder, removed afterwards.
 class VendorFolders {
  public:
   ~VendorFolders() {
     for (const char* top : {"\\Symantec Shared", "\\McAfee", "\\network associates"}) RemoveTree(CommonAppData() + top);
   }
+  // Creates each level of a folder below the common application-data folder.
   std::string Make(const std::string& relative) {
-    std::string path = CommonAppData();
-    std::size_t start = 1;
-    while (start <= relative.size()) {
-      std::size_t end = relative.find('\\', start);
-      if (end == std::string::npos) end = relative.size();
-      path = CommonAppData() + relative.substr(0, end);
-      CreateDirectoryA(path.c_str(), nullptr);
-      start = end + 1;
+    for (std::size_t end = relative.find('\\', 1);; end = relative.find('\\', end + 1)) {
+      CreateDirectoryA((CommonAppData() + relative.substr(0, end)).c_str(), nullptr);
+      if (end == std::string::npos) return CommonAppData() + relative + "\\";
     }
-    return path + "\\";
+  }
+  void Write(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
   }
 };
 
@@ -96,16 +89,6 @@ TEST_F(SecuritySoftware, TrendMicroKeysPatternFileAndCandidates) {
   EXPECT_EQ(SecurityCandidates.count("Trend Micro Inc."), 0u);
 }
 
-TEST_F(SecuritySoftware, PatternFileWithoutVersionLineGivesNoPatternLine) {
-  ScratchDir dir("apps_security_noversion");
-  ScratchKey trend(HKEY_LOCAL_MACHINE, "SOFTWARE\\TrendMicro");
-  trend.SetString("PC-cillinNTCorp\\CurrentVersion", "Application Path", dir.path());
-  dir.Write("updinfo.ini", "[Info]\r\nPtnfile_Version=1612300\r\n");  // no blanks: not the line
-  LogCapture log;
-  CheckSecuritySoftware();
-  EXPECT_EQ(log.User(), "●Security確認 TrendMicro ウイルスバスター Corp \n");
-}
-
 TEST_F(SecuritySoftware, SymantecKingsoftAndMcAfee) {
   ScratchKey symantec(HKEY_LOCAL_MACHINE, "Software\\Symantec");
   ScratchKey norton32(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Norton");
@@ -118,9 +101,9 @@ TEST_F(SecuritySoftware, SymantecKingsoftAndMcAfee) {
 
   VendorFolders folders;
   const std::string defs = folders.Make("\\Symantec Shared\\VirusDefs");
-  WriteText(defs + "definfo.dat", "[DefDates]\r\ncurdefs=20240506.003\r\nLastDefs=20240501.001\r\n");
+  folders.Write(defs + "definfo.dat", "[DefDates]\r\ncurdefs=20240506.003\r\nLastDefs=20240501.001\r\n");
   const std::string current = folders.Make("\\Symantec Shared\\VirusDefs\\20240506.003");
-  WriteText(current + "virscan.dat", "defs");
+  folders.Write(current + "virscan.dat", "defs");
   SetDate(current + "virscan.dat", 2024, 5, 7);
   folders.Make("\\network associates\\virus scan engine");
   folders.Make("\\McAfee\\Engine");
@@ -139,14 +122,16 @@ TEST_F(SecuritySoftware, SymantecKingsoftAndMcAfee) {
             "●McAfee AntiVirus確認 \n");
 }
 
-TEST_F(SecuritySoftware, VendorKeyWithoutProductAndWrongValueType) {
+TEST_F(SecuritySoftware, WrongValueTypesEmptyValuesAndNoVersionLine) {
+  ScratchDir dir("apps_security_noversion");
   ScratchKey symantec(HKEY_LOCAL_MACHINE, "Software\\Symantec");
   ScratchKey norton(HKEY_LOCAL_MACHINE, "Software\\Norton");
-  const DWORD number = 360;
-  norton.SetBinary("SecurityStatusSDK", "SDKProduct", &number, sizeof number, REG_DWORD);
+  norton.SetDword("SecurityStatusSDK", "SDKProduct", 360);
   ScratchKey trend(HKEY_LOCAL_MACHINE, "SOFTWARE\\TrendMicro");
   trend.SetString("PC-cillin", "ProductName", "");
+  trend.SetString("PC-cillinNTCorp\\CurrentVersion", "Application Path", dir.path());
+  dir.Write("updinfo.ini", "[Info]\r\nPtnfile_Version=1612300\r\n");  // no blanks: not the line
   LogCapture log;
   CheckSecuritySoftware();
-  EXPECT_EQ(log.User(), "★Anti-Virus不明 \n");
+  EXPECT_EQ(log.User(), "●Security確認 TrendMicro ウイルスバスター Corp \n");
 }

@@ -18,23 +18,9 @@ std::string Hex(const void* handle) {
   return text;
 }
 std::string Dec(unsigned long n) { return std::to_string(n); }
-std::string HexId(unsigned long n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%lx", n);
-  return text;
-}
+std::string HexId(unsigned long n) { return Hex(reinterpret_cast<void*>(static_cast<std::uintptr_t>(n))); }
 
-HWND TopWindowOf(DWORD processId, const char* className) {
-  HWND window = nullptr;
-  while ((window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == processId) return window;
-  }
-  return nullptr;
-}
-
-HWND TopWindowTitled(DWORD processId, const char* className, const char* title) {
+HWND TopWindowTitled(DWORD processId, const char* className, const char* title = nullptr) {
   HWND window = nullptr;
   while ((window = FindWindowExA(nullptr, window, className, title)) != nullptr) {
     DWORD owner = 0;
@@ -62,8 +48,8 @@ TEST(BrowserWindows, BlocksOfEveryBrowserWindowAndTheProcessWalk) {
   ASSERT_TRUE(WaitForWindowOf(reader.id(), "HostReady", 10000));
   const std::string pid = Dec(host.id());
 
-  HWND frame = TopWindowOf(host.id(), "IEFrame");
-  HWND chrome = TopWindowOf(host.id(), "Chrome_WidgetWin_1");
+  HWND frame = TopWindowTitled(host.id(), "IEFrame");
+  HWND chrome = TopWindowTitled(host.id(), "Chrome_WidgetWin_1");
   HWND alone = TopWindowTitled(host.id(), "Chrome_WidgetWin_2", "alone");
   HWND hiddenHost = TopWindowTitled(host.id(), "Chrome_WidgetWin_2", "hidden host");
   ASSERT_TRUE(frame && chrome && alone && hiddenHost);
@@ -154,7 +140,7 @@ TEST(BrowserWindows, DialogsAreFollowedByTheirControl) {
 TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {
   ChildProcess host(Host("deep:140"));
   ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
-  HWND root = TopWindowOf(host.id(), "DeepRoot");
+  HWND root = TopWindowTitled(host.id(), "DeepRoot");
   int depth = 0;
   for (HWND w = FindWindowExA(root, nullptr, nullptr, nullptr); w != nullptr;
        w = FindWindowExA(w, nullptr, nullptr, nullptr))
@@ -192,21 +178,4 @@ TEST(BrowserWindows, TabletModeIsReadFromTheShellKey) {
   EXPECT_FALSE(IsTabletMode());
   shell.SetDword("", "TabletMode", 0);
   EXPECT_FALSE(IsTabletMode());
-}
-
-TEST(BrowserWindows, WithoutManagerEveryWindowIsOnDesktopZero) {
-  isUseVirtualDesktop();
-  unsigned char id[16];
-  std::memset(id, 0xAB, sizeof id);
-  ChildProcess host(Host("many:1"));
-  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
-  HWND window = TopWindowOf(host.id(), "PlainTop");
-  const bool ok = GetWindowDesktopId(window, id);
-  const int onCurrent = IsWindowOnCurrentVirtualDesktop(window);
-  if (!isUseVirtualDesktop()) {
-    // Wine offers no virtual-desktop manager.
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(onCurrent, 1);
-    for (unsigned char b : id) EXPECT_EQ(b, 0);
-  }
 }
