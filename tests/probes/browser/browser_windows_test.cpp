@@ -165,17 +165,3 @@ TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {
   EXPECT_EQ(lines, 101);
   EXPECT_EQ(CountOf(detail, "※ウィンドウの階層が深すぎるため"), 1u);
 }
-
-TEST(BrowserWindows, TabletModeIsReadFromTheShellKey) {
-  if (!IsWindows10OrLater()) {
-    EXPECT_FALSE(IsTabletMode());
-    return;
-  }
-  ScratchKey shell(HKEY_CURRENT_USER, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ImmersiveShell");
-  shell.SetDword("", "TabletMode", 1);
-  EXPECT_TRUE(IsTabletMode());
-  shell.SetString("", "TabletMode", "1");  // the wrong type does not count
-  EXPECT_FALSE(IsTabletMode());
-  shell.SetDword("", "TabletMode", 0);
-  EXPECT_FALSE(IsTabletMode());
-}
