@@ -231,9 +231,9 @@ ConnectResult StartOnce() {
     WriteDetailLine("ConnectNamedPipe 失敗 %lu \n", static_cast<unsigned long>(error));
     return result;
   }
+  // Reads and writes on the streams block again from here on.
   DWORD mode = PIPE_READMODE_BYTE | PIPE_WAIT;
-  SetNamedPipeHandleState(link.pipe, &mode, nullptr, nullptr);
-  if (!OpenStreams()) {
+  if (!SetNamedPipeHandleState(link.pipe, &mode, nullptr, nullptr) || !OpenStreams()) {
     WriteDetailLine("Modlist6 との通信路を開けない \n");
     return ConnectResult::Failed;
   }
