@@ -141,11 +141,20 @@ TEST(CompanionLinkTest, MissingResourceIsReportedAndTriedAgain) {
   EXPECT_TRUE(StartCompanion());
 }
 
-TEST(CompanionLinkTest, TemporaryFolderWithBlankDashAndJapaneseName) {
+TEST(CompanionLinkTest, TemporaryFolderWithBlankDashPercentAndJapaneseName) {
   ScratchDir dir("process_temp");
-  // A blank, a "-n" and 表 (0x5C as trail byte in cp932) in the folder name.
-  const std::wstring folder = std::wstring(dir.path().begin(), dir.path().end()) + L"\u8868\u793a \u30c6-n\\";
+  // A blank, a "-n" and 表 (0x5C as trail byte in cp932) in the temporary
+  // folder; "%s" and 表 in the folder of the listed plug-in.
+  const std::wstring base(dir.path().begin(), dir.path().end());
+  const std::wstring folder = base + L"\u8868\u793a \u30c6-n\\";
+  const std::wstring pluginFolder = base + L"\u8868%s%n\\";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(pluginFolder.c_str(), nullptr));
+  const std::wstring plugin = pluginFolder + L"lantern_plugin.dll";
+  const std::string fixture = Fixture64("lantern_plugin.dll");
+  ASSERT_TRUE(CopyFileW(std::wstring(fixture.begin(), fixture.end()).c_str(), plugin.c_str(), FALSE));
+  char pluginAnsi[MAX_PATH] = {};
+  WideCharToMultiByte(CP_ACP, 0, plugin.c_str(), -1, pluginAnsi, MAX_PATH, nullptr, nullptr);
   wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
   GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
   GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
@@ -153,12 +162,13 @@ TEST(CompanionLinkTest, TemporaryFolderWithBlankDashAndJapaneseName) {
   SetEnvironmentVariableW(L"TEMP", folder.c_str());
   {
     CompanionResource resource;
-    ChildProcess host(WindowHost(Loads("lantern_plugin.dll")));
+    ChildProcess host(WindowHost(std::string("load:") + pluginAnsi));
     WaitReady(host);
     LogCapture log;
     ListModulesViaCompanion(host.id());
     EXPECT_EQ(CompanionLink.exePathW, folder + L"Modlist6.exe");
-    EXPECT_NE(log.Support().find("lantern_plugin.dll, "), std::string::npos) << log.Detail();
+    EXPECT_NE(log.Support().find(std::string(", lantern_plugin.dll, ") + pluginAnsi + ", 3.1.4.15, "), std::string::npos)
+        << log.Detail();
     StopCompanion();
     EXPECT_FALSE(Exists(folder + L"Modlist6.exe"));
   }
