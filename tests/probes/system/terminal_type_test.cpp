@@ -1,0 +1,67 @@
+#include "probes/system/terminal_type.h"
+
+#include <gtest/gtest.h>
+
+#include "probes/system/terminal_type_rules.h"
+#include "tests/support/test_support.h"
+
+TEST(CheckType, AnalysisOrderAndVerdict) {
+  char name[64] = {};
+  DWORD size = 16;
+  const bool haveName = GetComputerNameA(name, &size) != 0;
+  LogCapture log;
+  checkType();
+  const std::string d = log.Detail();
+  const std::string nameLine = std::string("getComputerName ") + (haveName ? name : "") + " \n";
+  EXPECT_EQ(0u, d.find(nameLine + "getLocalIP ")) << d;
+  const std::size_t wireless = d.find("isWireless ");
+  const std::size_t power = d.find("PowerStatus.ACLineStatus ");
+  const std::size_t exist = d.find("existBattery=");
+  ASSERT_NE(std::string::npos, wireless);
+  EXPECT_LT(wireless, power);
+  EXPECT_LT(power, exist);
+  int localFlag = -1, anyFlag = -1;
+  ASSERT_EQ(2, sscanf(d.c_str() + wireless, "isWireless %d %d", &localFlag, &anyFlag));
+  EXPECT_TRUE(anyFlag == 0 || anyFlag == 1);
+  EXPECT_TRUE(localFlag == 0 || (localFlag == 1 && anyFlag == 1));  // a wireless local IP implies a wireless adapter
+
+  const int battery = GetBatteryState();
+  EXPECT_EQ(TerminalVerdictLine(battery != 0, anyFlag != 0), log.User());
+  EXPECT_EQ(log.User(), log.Support());
+}
+
+TEST(CheckType, LocalAddressAndWirelessWalk) {
+  LoadLibraryA("Ws2_32.dll");
+  EXPECT_EQ("", getLocalIP(""));
+  std::string name;
+  ASSERT_TRUE(getComputerName(name));
+  const std::string ip = getLocalIP(name);
+  if (!ip.empty()) {
+    unsigned a, b, c, d;
+    EXPECT_EQ(4, sscanf(ip.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d)) << ip;
+  }
+  // An address that no adapter carries never sets the local-IP flag.
+  int local = -1, any = -1;
+  isWireless(&local, &any, "203.0.113.254");
+  EXPECT_EQ(0, local);
+  EXPECT_TRUE(any == 0 || any == 1);
+}
+
+TEST(CheckPowerStatus, LinesMatchThePlatform) {
+  SYSTEM_POWER_STATUS s = {};
+  ASSERT_TRUE(GetSystemPowerStatus(&s));
+  LogCapture log;
+  const int estimate = CheckPowerStatus();
+  char want[256];
+  snprintf(want, sizeof want,
+           "PowerStatus.ACLineStatus %d \nPowerStatus.BatteryFlag %d \nPowerStatus.BatteryLifePercent %d \n"
+           "PowerStatus.BatteryLifeTime %d \nPowerStatus.BatteryFullLifeTime %d \n",
+           s.ACLineStatus, s.BatteryFlag, s.BatteryLifePercent, static_cast<int>(s.BatteryLifeTime),
+           static_cast<int>(s.BatteryFullLifeTime));
+  EXPECT_EQ(want, log.Detail());
+  EXPECT_EQ(PowerStatusSuggestsBattery(s.ACLineStatus, s.BatteryFlag, s.BatteryLifePercent, s.BatteryLifeTime,
+                                       s.BatteryFullLifeTime)
+                ? 1
+                : 0,
+            estimate);
+}
