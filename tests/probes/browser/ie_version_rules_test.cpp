@@ -8,25 +8,15 @@ IeVerdict Judge(const char* version, const char* upper = "11", const char* lower
 }
 }  // namespace
 
-TEST(JudgeIeVersion, PreReleaseThresholds) {
+TEST(JudgeIeVersion, PreReleaseThresholdsAndRange) {
   EXPECT_EQ(IeVerdict::PreRelease, Judge("7.0.5729.65535"));
   EXPECT_EQ(IeVerdict::OutOfRange, Judge("7.0.5730.0"));
-  EXPECT_EQ(IeVerdict::PreRelease, Judge("8.0.6001.18000"));
   EXPECT_EQ(IeVerdict::OutOfRange, Judge("8.0.6001.18702"));
-  EXPECT_EQ(IeVerdict::PreRelease, Judge("9.0.8112.16420"));
-  EXPECT_EQ(IeVerdict::OutOfRange, Judge("9.11.19041.0"));
   EXPECT_EQ(IeVerdict::PreRelease, Judge("10.0.9200.16383"));
   EXPECT_EQ(IeVerdict::InRange, Judge("10.0.9200.16384", "11", "10"));
   EXPECT_EQ(IeVerdict::NotSupported4, Judge("4.72.3110.8", "11", "4"));
-}
-
-TEST(JudgeIeVersion, RangeBothEndsInclusive) {
   EXPECT_EQ(IeVerdict::InRange, Judge("11.0.0.0"));
-  EXPECT_EQ(IeVerdict::InRange, Judge("11.0.19041.1"));
   EXPECT_EQ(IeVerdict::InRange, Judge("11.65535.65535.65535"));
   EXPECT_EQ(IeVerdict::OutOfRange, Judge("12.0.0.0"));
-  EXPECT_EQ(IeVerdict::OutOfRange, Judge("10.99.0.0"));
-  // Absent limits read as "0": only 0.x versions would pass the upper bound.
-  EXPECT_EQ(IeVerdict::OutOfRange, Judge("11.0.0.0", nullptr, nullptr));
-  EXPECT_EQ(IeVerdict::OutOfRange, Judge("11.0.0.0", "", ""));
+  EXPECT_EQ(IeVerdict::OutOfRange, Judge("11.0.0.0", "", nullptr));  // absent limits read as "0"
 }

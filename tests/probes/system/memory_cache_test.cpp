@@ -42,17 +42,6 @@ TEST(ReportMemoryStatus, FiguresAndThreshold) {
   EXPECT_EQ("★空きメモリ確認 物理=0MByte 仮想0MByte \n", log.User());
 }
 
-TEST(CheckMemory, OnThisMachine) {
-  MEMORYSTATUSEX s = {};
-  s.dwLength = sizeof s;
-  ASSERT_TRUE(GlobalMemoryStatusEx(&s));
-  LogCapture log;
-  CheckMemory();
-  EXPECT_EQ(std::string::npos, log.Support().find("Error"));
-  EXPECT_NE(std::string::npos, log.Support().find("物理総メモリ=" + std::to_string(s.ullTotalPhys >> 20) + "MByte \n"));
-  EXPECT_EQ(2u, log.User().find("空きメモリ確認 物理="));  // after the two-byte marker
-}
-
 namespace {
 // The MByte figure of the cache line, or -1.
 long CacheMBytes(const std::string& user) {

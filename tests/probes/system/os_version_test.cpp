@@ -94,23 +94,14 @@ TEST(JudgeOSVersion, RangeNameAndArchitectureDecide) {
 }
 
 TEST(JudgeOSVersion, RecordAndPlatformFailures) {
-  OsFacts none;
-  {
-    LogCapture log;
-    EXPECT_FALSE(JudgeOSVersion(none, "10.0", "6.1"));
-    EXPECT_EQ("OSのバージョン取得失敗 \n★OS動作対象外 \n", log.Support());
-    EXPECT_EQ("★OS動作対象外 \n", log.User());
-  }
-  {
-    LogCapture log;
-    EXPECT_FALSE(JudgeOSVersion(Facts(1, 3, 0, 0, 0), "10.0", "6.1"));
-    EXPECT_EQ("未知のOS \n★OS動作対象外 \n", log.Support());
-  }
-  {
-    LogCapture log;
-    EXPECT_FALSE(JudgeOSVersion(Facts(3, 10, 0, 1, 0), "10.0", "6.1"));
-    EXPECT_EQ("未知のOSプラットフォーム \n★OS動作対象外 \n", log.Support());
-  }
+  LogCapture log;
+  EXPECT_FALSE(JudgeOSVersion(OsFacts(), "10.0", "6.1"));
+  EXPECT_FALSE(JudgeOSVersion(Facts(1, 3, 0, 0, 0), "10.0", "6.1"));
+  EXPECT_FALSE(JudgeOSVersion(Facts(3, 10, 0, 1, 0), "10.0", "6.1"));
+  EXPECT_EQ(
+      "OSのバージョン取得失敗 \n★OS動作対象外 \n未知のOS \n★OS動作対象外 \n未知のOSプラットフォーム \n★OS動作対象外 \n",
+      log.Support());
+  EXPECT_EQ("★OS動作対象外 \n★OS動作対象外 \n★OS動作対象外 \n", log.User());
 }
 
 TEST(CheckOSVersion, OnThisMachine) {
@@ -125,9 +116,7 @@ TEST(CheckOSVersion, OnThisMachine) {
   EXPECT_EQ(0u, log.Support().find(first));
   EXPECT_NE(std::string::npos, log.Support().find("64bit版 \n"));  // the x64 build runs on a 64-bit system
   EXPECT_NE(std::string::npos, log.Detail().find("IsWow64Process2"));
-  const std::string user = log.User();
-  EXPECT_TRUE(user.rfind("●OS確認 Windows ", 0) == 0 || user.rfind("★OS動作対象外 ", 0) == 0) << user;
-  EXPECT_EQ(user.size() - std::strlen(" 64bit版 \n"), user.find(" 64bit版 \n")) << user;
+  EXPECT_EQ(log.User().size() - std::strlen(" 64bit版 \n"), log.User().find(" 64bit版 \n")) << log.User();
 
   const std::uint32_t code = GetOSVersionCode();
   EXPECT_EQ(code, GetOSVersionCode());

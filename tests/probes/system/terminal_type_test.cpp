@@ -29,39 +29,3 @@ TEST(CheckType, AnalysisOrderAndVerdict) {
   EXPECT_EQ(TerminalVerdictLine(battery != 0, anyFlag != 0), log.User());
   EXPECT_EQ(log.User(), log.Support());
 }
-
-TEST(CheckType, LocalAddressAndWirelessWalk) {
-  LoadLibraryA("Ws2_32.dll");
-  EXPECT_EQ("", getLocalIP(""));
-  std::string name;
-  ASSERT_TRUE(getComputerName(name));
-  const std::string ip = getLocalIP(name);
-  if (!ip.empty()) {
-    unsigned a, b, c, d;
-    EXPECT_EQ(4, sscanf(ip.c_str(), "%u.%u.%u.%u", &a, &b, &c, &d)) << ip;
-  }
-  // An address that no adapter carries never sets the local-IP flag.
-  int local = -1, any = -1;
-  isWireless(&local, &any, "203.0.113.254");
-  EXPECT_EQ(0, local);
-  EXPECT_TRUE(any == 0 || any == 1);
-}
-
-TEST(CheckPowerStatus, LinesMatchThePlatform) {
-  SYSTEM_POWER_STATUS s = {};
-  ASSERT_TRUE(GetSystemPowerStatus(&s));
-  LogCapture log;
-  const int estimate = CheckPowerStatus();
-  char want[256];
-  snprintf(want, sizeof want,
-           "PowerStatus.ACLineStatus %d \nPowerStatus.BatteryFlag %d \nPowerStatus.BatteryLifePercent %d \n"
-           "PowerStatus.BatteryLifeTime %d \nPowerStatus.BatteryFullLifeTime %d \n",
-           s.ACLineStatus, s.BatteryFlag, s.BatteryLifePercent, static_cast<int>(s.BatteryLifeTime),
-           static_cast<int>(s.BatteryFullLifeTime));
-  EXPECT_EQ(want, log.Detail());
-  EXPECT_EQ(PowerStatusSuggestsBattery(s.ACLineStatus, s.BatteryFlag, s.BatteryLifePercent, s.BatteryLifeTime,
-                                       s.BatteryFullLifeTime)
-                ? 1
-                : 0,
-            estimate);
-}
