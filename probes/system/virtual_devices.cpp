@@ -300,6 +300,8 @@ const wchar_t* FindVMDevice() {
 }
 
 DWORD GetAttachToDesktop(const char* videoId) {
+  // An empty identifier would name the VIDEO key itself.
+  if (videoId == nullptr || *videoId == '\0') return 0;
   UniqueRegKey video;
   for (const char* path : kUnitedVideoKeys) {
     video = OpenRead(HKEY_LOCAL_MACHINE, path);
@@ -342,6 +344,7 @@ const char* FindMiracastSoftwareDevice() {
 }
 
 DWORD GetMiracastDisplayMode(const char* classGuid) {
+  if (classGuid == nullptr || *classGuid == '\0') return 0;
   UniqueRegKey classes = OpenRead(HKEY_LOCAL_MACHINE, kClassKey);
   UniqueRegKey cls = OpenRead(classes.get(), classGuid);
   if (!cls) return 0;

@@ -132,6 +132,9 @@ TEST(Miracast, SoftwareDeviceNeedsAttachToDesktop) {
   keys.Dword(std::string(kUnited) + "\\0001", "Attach.ToDesktop", 1);
   EXPECT_EQ(1u, GetAttachToDesktop("{ReportTests-Video}"));
   EXPECT_STREQ("Miracast", FindMiracast());
+  // An empty VideoID names no device, not the VIDEO key with its other devices.
+  keys.Dword(kUnited, "Attach.ToDesktop", 1);
+  EXPECT_EQ(0u, GetAttachToDesktop(""));
 }
 
 TEST(Miracast, OlderDriversOnlyInform) {
