@@ -11,6 +11,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >> "$BUILD_DIR/wineboot.log" 2>&1
   wineserver -w
 fi
-# Detached from ctest's output pipe: the server lives on and would hold it open.
-wineserver -p > /dev/null 2>&1 < /dev/null
+# The server outlives this script: keep it off the caller's output pipe.
+wineserver -p > /dev/null 2>&1 < /dev/null || true  # already running is fine
 wine cmd /c exit > /dev/null 2>&1 < /dev/null || true

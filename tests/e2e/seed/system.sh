@@ -12,9 +12,3 @@ sys_reg 'HKLM\SOFTWARE\Microsoft\Internet Explorer' /v Version /t REG_SZ /d '9.1
 sys_reg 'HKLM\SOFTWARE\Microsoft\Internet Explorer' /v Build /t REG_SZ /d '99.19041'
 # An Internet cache holding one entry of 2 MByte.
 wine "$BIN64/url_cache_seed.exe" 'http://fixture.invalid/report/cached.bin' 2 > /dev/null 2>&1 < /dev/null
-# The commands above start Wine's desktop before the virtual display exists, and
-# that desktop would keep Report's first start from getting a window driver:
-# restart the prefix's server so the next program starts a desktop on the display.
-wineserver -k > /dev/null 2>&1 < /dev/null
-wineserver -w > /dev/null 2>&1 < /dev/null
-wineserver -p > /dev/null 2>&1 < /dev/null
