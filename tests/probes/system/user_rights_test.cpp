@@ -66,16 +66,3 @@ TEST(GetUserRights, UnreadableTokenGivesNothing) {
   EXPECT_EQ("", list);
   CloseHandle(limited);
 }
-
-TEST(CheckUserRights, LinesAndVerdict) {
-  std::string list;
-  const unsigned level = GetUserRights(GetCurrentProcess(), &list);
-  const char* words[] = {"Unknown", "Guests", "Users", "PowserUsers", "Admins"};
-  const int admin = IsUserAnAdminByOrdinal();
-  LogCapture log;
-  CheckUserRights();
-  const std::string adminLine = std::string("IsUserAnAdmin ") + std::to_string(admin) + " " +
-                                (admin ? "管理者として実行" : "管理者以外で実行") + " \n";
-  EXPECT_EQ(adminLine + "ユーザ権限 " + list + " \n" + "●ユーザ権限確認 " + words[level] + " \n", log.Support());
-  EXPECT_EQ(std::string("●ユーザ権限確認 ") + words[level] + " \n", log.User());
-}
