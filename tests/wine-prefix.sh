@@ -11,8 +11,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >> "$BUILD_DIR/wineboot.log" 2>&1
   wineserver -w
 fi
-# A server left by an interrupted run answers 2 here; it serves just as well.
-wineserver -p > /dev/null 2>&1 < /dev/null || true
+# The server outlives this script: keep it off the caller's output pipe.
+wineserver -p > /dev/null 2>&1 < /dev/null || true  # already running is fine
 # Test programs create windows (hot keys, edit controls) but need no screen:
 # the null display driver gives them windows without any X server.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f > /dev/null 2>&1 < /dev/null || true
