@@ -143,6 +143,7 @@ TEST_F(ViewsTest, ViewsGetTheSameBytesAsTheirLevels) {
   WriteUserLine("●表示 \n");
   WriteSupportLine("support");
   WriteDetailLineW(L"wide %ls", L"ソフト");
+  FlushReportViews(true);  // lines reach the views in chunks
   EXPECT_EQ(Text(0), log.User());
   EXPECT_EQ(Text(1), log.Support());
   EXPECT_EQ(Text(2), log.Detail());
@@ -155,6 +156,7 @@ TEST_F(ViewsTest, ViewsHoldMoreThanTheDefaultEditLimit) {
   const std::string line(199, 'v');
   // 40,000 bytes: more than an edit control takes before its limit is raised.
   for (int i = 0; i < 200; ++i) WriteDetailLine("%s", line.c_str());
+  FlushReportViews(true);
   EXPECT_EQ(log.Detail().size(), 40000u);
   EXPECT_EQ(static_cast<size_t>(GetWindowTextLengthA(views_[2])), 40000u);
 }
