@@ -262,6 +262,65 @@ TEST_F(ReportFileTest, SaveDuringAppendsWritesWholeLinesOnly) {
   writer.join();
 }
 
+// ---- What the user is told -------------------------------------------------
+
+// Answers the next message box of this process with OK and records its caption
+// and text, the way a user reads and closes it.
+struct MessageBoxReader {
+  std::string caption, text;
+  HWND owner = nullptr;
+  std::thread watcher;
+  explicit MessageBoxReader(DWORD ms = 10000) {
+    watcher = std::thread([this, ms] {
+      for (DWORD waited = 0; waited < ms; waited += 20) {
+        HWND box = nullptr;
+        while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+          DWORD process = 0;
+          GetWindowThreadProcessId(box, &process);
+          if (process != GetCurrentProcessId() || GetDlgItem(box, 0xFFFF) == nullptr) continue;
+          char buffer[1024] = {};
+          GetWindowTextA(box, buffer, sizeof buffer);
+          caption = buffer;
+          GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+          text = buffer;
+          owner = GetWindow(box, GW_OWNER);
+          PostMessageA(box, WM_COMMAND, IDOK, 0);
+          return;
+        }
+        Sleep(20);
+      }
+    });
+  }
+  void Join() { watcher.join(); }
+};
+
+TEST_F(ReportFileTest, SavingTellsTheUserThePathOrTheSystemsReason) {
+  HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  // A path holding a format directive is shown as it is.
+  const std::string path = dir_.path() + "100%s %n.txt";
+  MessageBoxReader saved;
+  SaveReportFile(path.c_str(), owner);
+  saved.Join();
+  EXPECT_EQ(saved.caption, "Report");
+  EXPECT_EQ(saved.text, "saved " + path);
+  EXPECT_EQ(saved.owner, owner);
+  EXPECT_FALSE(ReadWholeFile(path).empty());
+
+  const std::string missing = dir_.path() + "no\\such\\r.txt";
+  char expected[256] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_PATH_NOT_FOUND, 0, expected,
+                 sizeof expected, nullptr);
+  MessageBoxReader failed;
+  SaveReportFile(missing.c_str(), owner);
+  failed.Join();
+  EXPECT_EQ(failed.caption, "app_tests");  // the program's own base name
+  EXPECT_EQ(failed.text, expected);
+  EXPECT_FALSE(failed.text.empty());
+  EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
+  DestroyWindow(owner);
+}
+
 // ---- The first section ------------------------------------------------------
 
 TEST(PrintScreenSectionTest, HeaderSectionAndSeparatorAtTheirLevels) {
