@@ -45,18 +45,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
   ) > "$BUILD_DIR/wineboot.log" 2>&1 < /dev/null
 fi
-# The server outlives this script: keep it, and every wine process, off the
-# caller's output pipe. A server already running is fine.
-wineserver -p > /dev/null 2>&1 < /dev/null || true
-# Windows need a display driver: without an X display, Wine's null driver
-# still creates real windows (tests make and search them). The desktop reads
-# the setting when it starts, so the server starts again after it.
-if [ -z "${DISPLAY:-}" ]; then
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f > /dev/null 2>&1 < /dev/null || true
-else
-  wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f > /dev/null 2>&1 < /dev/null || true
-fi
-wineserver -k > /dev/null 2>&1 || true
-wineserver -w > /dev/null 2>&1 || true
-wineserver -p > /dev/null 2>&1 < /dev/null
+# The server outlives this script: keep it off the caller's output pipe.
+wineserver -p > /dev/null 2>&1 < /dev/null || true  # already running is fine
 wine cmd /c exit > /dev/null 2>&1 < /dev/null || true

@@ -66,8 +66,10 @@ TEST(ProcessModules, OwnListingRecordsOnlyOtherMakersModules) {
   // A process that is gone: one line, an emptied table, and no companion for
   // a 64-bit Report.
   const unsigned starts = CompanionLink.startCount;
+  const DWORD gone = EndedProcessId(WindowHost("exit"));
+  ASSERT_NE(gone, 0u) << GetLastError();
   LogCapture goneLog;
-  ListProcessModules(EndedProcessId(WindowHost("exit")));
+  ListProcessModules(gone);
   EXPECT_EQ(goneLog.Detail(), "プロセス内のモジュール一覧取得できず \n");
   EXPECT_EQ(NonMicrosoftModules.count, 0u);
   EXPECT_EQ(CompanionLink.startCount, starts);
@@ -99,8 +101,10 @@ TEST(CompanionLinkTest, ProcessesShareOneCompanionWhoseFileIsDeletedAfterwards) 
   LogCapture log;
   ListModulesViaCompanion(first.id());
   ListModulesViaCompanion(second.id());
+  const DWORD gone = EndedProcessId(WindowHost("exit"));
+  ASSERT_NE(gone, 0u) << GetLastError();
   LogCapture goneLog;
-  ListModulesViaCompanion(EndedProcessId(WindowHost("exit")));
+  ListModulesViaCompanion(gone);
   EXPECT_EQ(CompanionLink.startCount, startsBefore + 1);
   EXPECT_EQ(goneLog.Detail(), "プロセス内のモジュール一覧取得できず \n");
   const std::wstring path = CompanionLink.exePathW;
