@@ -29,7 +29,6 @@ class CReportDlg {
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_REPORT_DIALOG), nullptr, &DialogProc,
                            reinterpret_cast<LPARAM>(this));
   }
-  bool WorkerStopped() const { return workerStopped_; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -154,20 +153,28 @@ class CReportDlg {
     SaveReportFile(path.c_str(), window);
   }
 
-  // Closing never waits for the run: the worker is ended where it stands.
+  static DWORD WINAPI CleanupCompanion(LPVOID) {
+    CompanionEmergencyCleanup();
+    return 0;
+  }
+
+  // Closing never waits for the run: the worker is ended where it stands and
+  // the program ends here. The ended worker may hold a lock of the heap or of
+  // the C runtime that the rest of the window's destruction or the exit
+  // handlers would wait on, so nothing else runs but a bounded clean-up of the
+  // companion it may have started.
   void StopWorker() {
-    if (!worker_) return;
-    if (WaitForSingleObject(worker_.get(), 0) == WAIT_TIMEOUT) {
-      TerminateThread(worker_.get(), 0);
-      WaitForSingleObject(worker_.get(), 2000);
-      workerStopped_ = true;
-    }
+    if (!worker_ || WaitForSingleObject(worker_.get(), 0) != WAIT_TIMEOUT) return;
+    TerminateThread(worker_.get(), 0);
+    WaitForSingleObject(worker_.get(), 1000);
+    HANDLE cleanup = CreateThread(nullptr, 0, &CleanupCompanion, nullptr, 0, nullptr);
+    if (cleanup != nullptr) WaitForSingleObject(cleanup, 1500);
+    TerminateProcess(GetCurrentProcess(), 0);
   }
 
   HICON icon_;
   HWND window_ = nullptr;
   UniqueHandle worker_;
-  bool workerStopped_ = false;
 };
 
 class CReportApp {
@@ -175,15 +182,6 @@ class CReportApp {
   int Run() {
     CReportDlg dialog;
     dialog.DoModal();
-    // A worker ended mid-section may have left a lock of the C runtime or the
-    // heap held; end the process without running exit handlers that could wait
-    // on it.
-    if (dialog.WorkerStopped()) {
-      // The companion the worker may have started must not outlive Report,
-      // nor its file stay in the temporary folder.
-      CompanionEmergencyCleanup();
-      TerminateProcess(GetCurrentProcess(), 0);
-    }
     return 0;
   }
 };
