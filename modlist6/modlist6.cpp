@@ -71,12 +71,7 @@ void ListModules(DWORD processId) {
     texts.handle = HandleText(entry.hModule);
     texts.name = entry.szModule;
     texts.path = entry.szExePath;
-    if (!texts.path.empty()) {
-      const VersionQuad version = GetFileVersionQuad(texts.path.c_str());
-      if (version != 0) texts.fileVersion = VersionQuadText(version);
-      ReadFileVersionInfo(texts.path.c_str(), texts.companyName, texts.originalFilename, texts.productName,
-                          texts.productVersion);
-    }
+    ReadModuleVersionTexts(texts);
     SendModuleLine(IsMicrosoftCompany(texts.companyName) ? 2 : 1, texts);
     entry = MODULEENTRY32{};
     entry.dwSize = sizeof entry;

@@ -98,3 +98,11 @@ DWORD ReadFileVersionInfo(const char* path, std::string& companyName, std::strin
   }
   return translation;
 }
+
+void ReadModuleVersionTexts(ModuleTexts& texts) {
+  if (texts.path.empty()) return;
+  const VersionQuad version = GetFileVersionQuad(texts.path.c_str());
+  if (version != 0) texts.fileVersion = VersionQuadText(version);
+  ReadFileVersionInfo(texts.path.c_str(), texts.companyName, texts.originalFilename, texts.productName,
+                      texts.productVersion);
+}

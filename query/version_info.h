@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "query/module_line_rules.h"
 #include "query/version_rules.h"
 
 // Fixed file version (dwFileVersionMS:LS), 0 when there is none.
@@ -18,3 +19,7 @@ VersionQuad GetModuleVersionQuad(HMODULE module);
 // Returns that translation (language low, code page high), 0 when unusable.
 DWORD ReadFileVersionInfo(const char* path, std::string& companyName, std::string& originalFilename,
                           std::string& productName, std::string& productVersion);
+
+// The version texts of a module line, read from the file at texts.path: the
+// fixed file version and the four strings; all stay empty without a path.
+void ReadModuleVersionTexts(ModuleTexts& texts);

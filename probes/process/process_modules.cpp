@@ -299,12 +299,7 @@ void ListProcessModules(DWORD processId) {
     texts.handle = ModuleHandleHex(handle);
     texts.name = entry.szModule;
     texts.path = entry.szExePath;
-    if (!texts.path.empty()) {
-      const VersionQuad version = GetFileVersionQuad(texts.path.c_str());
-      if (version != 0) texts.fileVersion = VersionQuadText(version);
-      ReadFileVersionInfo(texts.path.c_str(), texts.companyName, texts.originalFilename, texts.productName,
-                          texts.productVersion);
-    }
+    ReadModuleVersionTexts(texts);
     const std::string line = ModuleLine(texts);
     if (IsMicrosoftCompany(texts.companyName)) {
       WriteDetailLine("%s", line.c_str());
