@@ -2,6 +2,9 @@
 // the string-table entries handed to each probe.
 #include "app/section_table.h"
 
+#include "probes/browser/chrome_edge.h"
+#include "probes/browser/ie_addons.h"
+#include "probes/browser/native_messaging.h"
 #include "probes/system/print_screen.h"
 
 namespace {
@@ -15,9 +18,12 @@ const SectionRow kSections[] = {
     {"\nモニターの確認(高DPI対策:有) WindowRect 比較はこちらの仮想RECTで実施\n", kMonitorRemark,
      HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nInternetExplorerのバージョン確認 \n", nullptr, HeaderLevel::Support, {7, 6, 0}, nullptr},
-    {"\nNativeMessagingの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nGoogle Chromeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nMicrosoft Edgeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nNativeMessagingの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckNativeMessaging(); }},
+    {"\nGoogle Chromeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckChrome(); }},
+    {"\nMicrosoft Edgeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckEdge(); }},
     {"\nAcrobat/AdobeReaderのバージョン確認 \n", nullptr, HeaderLevel::Support, {9, 8, 0}, nullptr},
     {"\nWindows Media Playerのバージョン確認 \n", nullptr, HeaderLevel::Support, {3, 2, 1}, nullptr},
     {"\nMicrosoft Officeのバージョン確認 \n", nullptr, HeaderLevel::Support, {11, 10, 0}, nullptr},
@@ -25,7 +31,7 @@ const SectionRow kSections[] = {
     {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListIEAddons(); }},
     {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
