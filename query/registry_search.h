@@ -2,6 +2,19 @@
 #pragma once
 #include <windows.h>
 
+#include "query/registry_match_rules.h"
+
+// Both walks stop descending this many levels below the key they were given
+// and say so in one Analysis line, so a pathological tree cannot exhaust the stack.
+const int kRegistryWalkDepth = 32;
+
 // Writes root\subkey with its values and subkeys to Analysis details, each
 // level indented further by the indent text.
 void DumpRegKey(HKEY root, const char* subkey, const char* indent);
+
+// Depth-first search of root\subkey and its subkeys for a REG_SZ value named
+// valueName that matches an entry of table (see MatchRegText) in a key that has
+// checkSubkey (none: any key). Writes one Analysis line on a hit and returns
+// the entry; nullptr when nothing matches.
+const RegMatchEntry* SearchReg(HKEY root, const char* subkey, const char* valueName, const char* checkSubkey,
+                               unsigned kind, const RegMatchEntry* table);

@@ -1,0 +1,134 @@
+#include "query/registry_search.h"
+
+#include <string>
+#include <vector>
+
+#include "app/report_log.h"
+#include "query/owner.h"
+#include "query/platform.h"
+
+namespace {
+const DWORD kNameBuffer = 1024;
+const DWORD kDataBuffer = 1024;
+// Value names may reach 16383 characters; a longer buffer keeps such a value
+// from ending the listing of the ones after it.
+const DWORD kLongValueName = 16384;
+
+UniqueRegKey OpenForRead(HKEY root, const char* subkey) {
+  UniqueRegKey key;
+  if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) key.reset();
+  return key;
+}
+
+// The name of subkey `index`, or false at the end of the enumeration.
+bool EnumSubkey(HKEY key, DWORD index, char (&name)[kNameBuffer]) {
+  DWORD size = kNameBuffer;
+  return RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueName, const char* checkSubkey,
+                               unsigned kind, const RegMatchEntry* table, int depth) {
+  UniqueRegKey key = OpenForRead(root, subkey);
+  if (!key) return nullptr;
+
+  char value[kDataBuffer + 1] = {};
+  DWORD type = 0;
+  DWORD size = kDataBuffer;
+  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
+          ERROR_SUCCESS &&
+      type == REG_SZ) {
+    value[size < kDataBuffer ? size : kDataBuffer] = '\0';
+    RegMatchHow how = RegMatchHow::None;
+    const RegMatchEntry* hit = MatchRegText(value, kind, table, &how);
+    // The check subkey is the same for every entry, so one test decides them all.
+    if (hit != nullptr && RegKeyExists(key.get(), checkSubkey)) {
+      switch (how) {
+        case RegMatchHow::Exact: WriteDetailLine("SearchReg all 完全一致 val=%s \n", value); break;
+        case RegMatchHow::Prefix: WriteDetailLine("SearchReg top 先頭一致 val=%s \n", value); break;
+        default: WriteDetailLine("SearchReg part 一部一致 val=%s \n", value); break;
+      }
+      return hit;
+    }
+  }
+
+  char name[kNameBuffer];
+  for (DWORD index = 0; EnumSubkey(key.get(), index, name); ++index) {
+    if (depth >= kRegistryWalkDepth) {
+      WriteDetailLine("SearchReg 階層が深すぎるため以下を検索せず <%.199s> \n", subkey);
+      break;
+    }
+    const RegMatchEntry* hit = SearchKey(key.get(), name, valueName, checkSubkey, kind, table, depth + 1);
+    if (hit != nullptr) return hit;
+  }
+  return nullptr;
+}
+
+void WriteValueLine(const std::string& indent, const char* name, DWORD type, const BYTE* data, DWORD size,
+                    bool complete) {
+  if (complete && type == REG_SZ) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+    WriteDetailLine("%s \t nm=%s REG_SZ:%s \n", indent.c_str(), name, text.c_str());
+  } else if (complete && type == REG_DWORD && size == sizeof(DWORD)) {
+    DWORD number = 0;
+    memcpy(&number, data, sizeof number);
+    WriteDetailLine("%s \t nm=%s REG_DWORD:0x%x \n", indent.c_str(), name, static_cast<unsigned>(number));
+  } else {
+    // Other types, a DWORD of the wrong size and data too long for the buffer:
+    // type number and size, so the reader still sees the value.
+    WriteDetailLine("%s \t nm=%s %d:%d \n", indent.c_str(), name, static_cast<int>(type), static_cast<int>(size));
+  }
+}
+
+void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth) {
+  UniqueRegKey key = OpenForRead(root, subkey);
+  if (!key) {
+    WriteDetailLine("%s error Cannot open <%s>\n", indent.c_str(), subkey);
+    return;
+  }
+  WriteDetailLine("%s <%s> \n", indent.c_str(), subkey);
+
+  std::vector<char> name(kLongValueName);
+  BYTE data[kDataBuffer];
+  for (DWORD index = 0;; ++index) {
+    DWORD nameSize = kLongValueName;
+    DWORD dataSize = kDataBuffer;
+    DWORD type = 0;
+    LONG result = RegEnumValueA(key.get(), index, name.data(), &nameSize, nullptr, &type, data, &dataSize);
+    if (result == ERROR_MORE_DATA) {
+      // Data larger than the buffer: ask again for the type and size only.
+      nameSize = kLongValueName;
+      dataSize = 0;
+      if (RegEnumValueA(key.get(), index, name.data(), &nameSize, nullptr, &type, nullptr, &dataSize) !=
+          ERROR_SUCCESS) {
+        break;
+      }
+      WriteValueLine(indent, name.data(), type, data, dataSize, false);
+      continue;
+    }
+    if (result != ERROR_SUCCESS) break;
+    WriteValueLine(indent, name.data(), type, data, dataSize, true);
+  }
+
+  const std::string childIndent = indent + "\t";
+  char child[kNameBuffer];
+  for (DWORD index = 0; EnumSubkey(key.get(), index, child); ++index) {
+    if (depth >= kRegistryWalkDepth) {
+      WriteDetailLine("%s\t error Too deep, not listed below <%s>\n", indent.c_str(), subkey);
+      break;
+    }
+    DumpKey(key.get(), child, childIndent, depth + 1);
+  }
+  key.reset();
+  WriteDetailLine("%s </%s> \n", indent.c_str(), subkey);
+}
+}  // namespace
+
+const RegMatchEntry* SearchReg(HKEY root, const char* subkey, const char* valueName, const char* checkSubkey,
+                               unsigned kind, const RegMatchEntry* table) {
+  return SearchKey(root, subkey, valueName, checkSubkey, kind, table, 0);
+}
+
+void DumpRegKey(HKEY root, const char* subkey, const char* indent) {
+  DumpKey(root, subkey, indent ? indent : "", 0);
+}
