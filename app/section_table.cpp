@@ -4,6 +4,7 @@
 
 #include "probes/browser/chrome_edge.h"
 #include "probes/browser/ie_addons.h"
+#include "probes/browser/ie_security.h"
 #include "probes/browser/native_messaging.h"
 #include "probes/system/print_screen.h"
 
@@ -30,7 +31,7 @@ const SectionRow kSections[] = {
     {"\nDocuWorksのバージョン確認 \n", nullptr, HeaderLevel::Support, {13, 12, 0}, nullptr},
     {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckIESecurity(); }},
     {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListIEAddons(); }},
     {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
