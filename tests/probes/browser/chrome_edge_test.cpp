@@ -14,136 +14,90 @@ std::wstring Wide(const std::string& ansi) {
   return buffer;
 }
 
-// The registered open command of a browser class under HKCR.
-struct Command {
-  ScratchKey key;
-  explicit Command(const char* className) : key(HKEY_CLASSES_ROOT, className) {}
-  void Set(const std::string& command) { key.SetWideString("shell\\open\\command", nullptr, Wide(command)); }
-};
-
-std::string LocalAppData() {
-  char folder[MAX_PATH] = {};
-  SHGetSpecialFolderPathA(nullptr, folder, CSIDL_LOCAL_APPDATA, FALSE);
-  return folder;
-}
-
-// A "Local State" for the browser in the user's real local application data.
-struct BrowserUserData {
-  std::string root, userData;
-  BrowserUserData(const char* vendor, const char* product) {
-    root = LocalAppData() + "\\" + vendor;
+// A "Local State" with a kept and a deleted profile in the user's real local
+// application data, removed afterwards.
+struct UserData {
+  std::string root;
+  explicit UserData(const std::string& product) {
+    char folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, folder, CSIDL_LOCAL_APPDATA, FALSE);
+    root = std::string(folder) + "\\Google";
     RemoveTree(root);
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA((root + "\\" + product).c_str(), nullptr);
-    userData = root + "\\" + product + "\\User Data\\";
-    CreateDirectoryA(userData.c_str(), nullptr);
-    CreateDirectoryA((userData + "Default").c_str(), nullptr);
-    CreateDirectoryA((userData + "Default\\Extensions").c_str(), nullptr);
+    const std::string userData = root + "\\" + product + "\\User Data\\";
+    for (const std::string& dir : {root, root + "\\" + product, userData, userData + "Default"}) {
+      CreateDirectoryA(dir.c_str(), nullptr);
+    }
     HANDLE file = CreateFileA((userData + "Local State").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     const char text[] = "{\"profile\":{\"profiles_order\":[\"Default\",\"Gone\"]}}";
     DWORD written = 0;
     WriteFile(file, text, sizeof text - 1, &written, nullptr);
     CloseHandle(file);
   }
-  ~BrowserUserData() { RemoveTree(root); }
+  ~UserData() { RemoveTree(root); }
 };
 
-TEST(ChromeEdge, QuotedChromeCommandOn64BitWindows) {
-  Command command("ChromeHTML");
-  const std::string exe = Fixture64("chrome.exe");
-  command.Set("\"" + exe + "\" --single-argument %1");
-  BrowserUserData data("Google", "Chrome");
+TEST(ChromeEdge, VersionBitnessProfilesAndVerdict) {
+  ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML");
+  chrome.SetWideString("shell\\open\\command", nullptr, Wide("\"" + Fixture64("chrome.exe") + "\" --single-argument %1"));
+  UserData data("Chrome");
   LogCapture log;
   EXPECT_TRUE(CheckChromeOn(true));
   EXPECT_EQ("●Chrome確認 120.0.6099.130 64bit版 \n", log.User());
-  EXPECT_EQ(
-      "chrome.exe, Google LLC, Google Chrome, \"120.0.6099.130\" \n"
-      "Chrom version 120.0.6099.130 \n"
-      "64bit版 \n"
-      "●Chrome確認 120.0.6099.130 64bit版 \n",
-      log.Support());
+  EXPECT_EQ("chrome.exe, Google LLC, Google Chrome, \"120.0.6099.130\" \nChrom version 120.0.6099.130 \n"
+            "64bit版 \n●Chrome確認 120.0.6099.130 64bit版 \n", log.Support());
   const std::string detail = log.Detail();
-  EXPECT_EQ(0u, detail.find("Chrome path " + exe + " \n"));
+  EXPECT_EQ(0u, detail.find("Chrome path " + Fixture64("chrome.exe") + " \n"));
   // The profile walk stands between the bitness line and the verdict.
   const std::size_t profile = detail.find("\nProfile \"Default\" settings \n");
-  ASSERT_NE(std::string::npos, profile);
   EXPECT_LT(detail.find("64bit版 \n"), profile);
   EXPECT_LT(profile, detail.find("●Chrome確認"));
   EXPECT_EQ(std::string::npos, detail.find("Gone"));
-}
 
-TEST(ChromeEdge, UnquotedUpperCaseEdgeCommandAnd32BitImage) {
-  Command command("MSEdgeHTM");
-  // Fixture32 lives under a path with no blanks in it in the build tree, so
-  // write the command as Edge's unquoted form with an upper-case extension.
-  std::string exe = Fixture32("msedge.exe");
-  exe.replace(exe.size() - 4, 4, ".EXE");
-  command.Set(exe + " --flag %1");
-  BrowserUserData data("Microsoft", "Edge");
-  {
-    LogCapture log;
-    EXPECT_TRUE(CheckEdgeOn(true));
-    EXPECT_EQ("msedge.exe, Microsoft Corporation, Microsoft Edge, \"119.0.2151.97\" \n"
-              "Edge version 119.0.2151.97 \n32bit版 \n●Edge確認 119.0.2151.97 32bit版 \n",
-              log.Support());
-    EXPECT_EQ(0u, log.Detail().find("Edge path " + exe + " \n"));
-  }
-  {
-    // Without WOW64 there is no bitness line, and the verdict says 32-bit.
-    command.Set("\"" + Fixture64("msedge.exe") + "\"");
-    LogCapture log;
-    EXPECT_TRUE(CheckEdgeOn(false));
-    EXPECT_EQ("msedge.exe, Microsoft Corporation, Microsoft Edge, \"119.0.2151.97\" \n"
-              "Edge version 119.0.2151.97 \n●Edge確認 119.0.2151.97 32bit版 \n",
-              log.Support());
+  // Edge's key: an unquoted command with an upper-case extension, a 32-bit
+  // image, then the same on a Windows without WOW64 (no bitness line).
+  ScratchKey edge(HKEY_CLASSES_ROOT, "MSEdgeHTM");
+  std::string exe32 = Fixture32("msedge.exe");
+  exe32.replace(exe32.size() - 4, 4, ".EXE");
+  const std::string strings = "msedge.exe, Microsoft Corporation, Microsoft Edge, \"119.0.2151.97\" \n";
+  // Edge's own profile folder is looked at, and this user has never run Edge.
+  char local[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, local, CSIDL_LOCAL_APPDATA, FALSE);
+  const std::string noState =
+      "★\"Local State\" CreateFile 失敗 path=" + std::string(local) + "\\Microsoft\\Edge\\User Data\\Local State\n";
+  for (bool wow64 : {true, false}) {
+    edge.SetWideString("shell\\open\\command", nullptr, Wide(exe32 + " --flag %1"));
+    LogCapture e;
+    EXPECT_TRUE(CheckEdgeOn(wow64));
+    EXPECT_EQ(strings + "Edge version 119.0.2151.97 \n" + (wow64 ? "32bit版 \n" : "") + noState +
+                  "●Edge確認 119.0.2151.97 32bit版 \n", e.Support());
+    EXPECT_EQ(0u, e.Detail().find("Edge path " + exe32 + " \n"));
   }
 }
 
-TEST(ChromeEdge, MissingBadAndOverlongCommands) {
-  Command command("ChromeHTML");
-  {
-    LogCapture log;
-    EXPECT_FALSE(CheckChromeOn(true));
-    EXPECT_EQ("★Chrome無し \n", log.User());
-    EXPECT_EQ(log.User(), log.Detail());
-  }
-  {
-    command.Set("\"C:\\Program Files\\Google\\Chrome\\chrome.exe --x %1");
-    LogCapture log;
-    EXPECT_FALSE(CheckChromeOn(true));
-    EXPECT_EQ("★Chromeパス不正 \"C:\\Program Files\\Google\\Chrome\\chrome.exe --x %1 \n", log.User());
-  }
-  {
-    // 161 characters fit the 324-byte buffer with the terminator; 162 do not.
-    std::string fits = "C:\\" + std::string(150, 'a') + "\\x.exe";
-    fits.resize(161, 'b');
-    command.Set(fits);
-    LogCapture ok;
-    CheckChromeOn(true);
-    EXPECT_EQ(std::string::npos, ok.User().find("★Chrome無し"));
-    command.Set(fits + "c");
-    LogCapture log;
-    EXPECT_FALSE(CheckChromeOn(true));
-    EXPECT_EQ("★Chrome無し \n", log.User());
-  }
-  {
-    // A REG_EXPAND_SZ command is not taken.
-    command.key.SetString("shell\\open\\command", nullptr, Fixture64("chrome.exe"), REG_EXPAND_SZ);
-    LogCapture log;
-    EXPECT_FALSE(CheckChromeOn(true));
-    EXPECT_EQ("★Chrome無し \n", log.User());
-  }
-}
-
-TEST(ChromeEdge, ExecutableWithoutVersionOrMissing) {
-  Command command("ChromeHTML");
+TEST(ChromeEdge, MissingBadOverlongAndVersionlessCommands) {
+  ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML");
   ScratchDir dir("browser_chrome");
   const std::string plain = dir.Write("Chrome 100%d\\chrome.exe", "not an image");
-  command.Set("\"" + plain + "\" %1");
-  LogCapture log;
-  EXPECT_FALSE(CheckChromeOn(true));
-  EXPECT_EQ("★Chromeのバージョンが取得できません \n", log.User());
-  EXPECT_EQ(", , , \"\" \n★Chromeのバージョンが取得できません \n", log.Support());
-  EXPECT_EQ(0u, log.Detail().find("Chrome path " + plain + " \n"));
+  // 161 characters fit the 324-byte buffer with the terminator; 162 do not.
+  const std::string fits = "\"" + plain + "\"" + std::string(161 - plain.size() - 2, ' ');
+  const struct {
+    std::string command;
+    DWORD type;
+    std::string user, support;
+  } cases[] = {
+      {"", REG_NONE, "★Chrome無し \n", ""},
+      {"\"C:\\Program Files\\Google\\chrome.exe --x %1", REG_SZ, "★Chromeパス不正 \"C:\\Program Files\\Google\\chrome.exe --x %1 \n", ""},
+      {fits + "x", REG_SZ, "★Chrome無し \n", ""},
+      {fits, REG_EXPAND_SZ, "★Chrome無し \n", ""},
+      {fits, REG_SZ, "★Chromeのバージョンが取得できません \n", ", , , \"\" \n"},
+  };
+  for (const auto& c : cases) {
+    if (c.type != REG_NONE) chrome.SetWideString("shell\\open\\command", nullptr, Wide(c.command));
+    if (c.type == REG_EXPAND_SZ) chrome.SetString("shell\\open\\command", nullptr, c.command, REG_EXPAND_SZ);
+    LogCapture log;
+    EXPECT_FALSE(CheckChromeOn(true)) << c.command;
+    EXPECT_EQ(c.user, log.User()) << c.command;
+    EXPECT_EQ(c.support + c.user, log.Support()) << c.command;
+  }
 }
 }  // namespace

@@ -10,182 +10,129 @@
 namespace {
 const char kZone[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3";
 const char* const kNames[] = {"CurrentLevel", "1200", "1001", "1405", "1400"};
+const HKEY M = HKEY_LOCAL_MACHINE, U = HKEY_CURRENT_USER;
 
-// The prefix has its own Internet zone: the five values the section reads are
-// kept and put back, in the machine and the user key alike.
-class ZoneValues {
- public:
+HKEY ZoneKey(HKEY root) {
+  HKEY key = nullptr;
+  RegCreateKeyExA(root, kZone, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  return key;
+}
+
+// The prefix has its own Internet zone: the values the section reads are
+// cleared for each case and put back afterwards.
+struct ZoneValues {
+  struct Saved {
+    HKEY root;
+    const char* name;
+    LONG result;
+    DWORD type, data;
+  };
+  std::vector<Saved> saved;
   ZoneValues() {
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-      HKEY key = nullptr;
-      const bool existed = RegOpenKeyExA(root, kZone, 0, KEY_READ, &key) == ERROR_SUCCESS;
-      if (existed) RegCloseKey(key);
-      keys_.push_back({root, existed, {}});
+    for (HKEY root : {M, U}) {
+      HKEY key = ZoneKey(root);
       for (const char* name : kNames) {
-        Saved s{name, false, 0, 0};
+        Saved s{root, name, 0, 0, 0};
         DWORD size = sizeof s.data;
-        HKEY k = nullptr;
-        if (existed && RegOpenKeyExA(root, kZone, 0, KEY_READ, &k) == ERROR_SUCCESS) {
-          s.present = RegQueryValueExA(k, name, nullptr, &s.type, reinterpret_cast<BYTE*>(&s.data), &size) ==
-                      ERROR_SUCCESS;
-          RegCloseKey(k);
-        }
-        keys_.back().values.push_back(s);
-      }
-    }
-    Clear(HKEY_LOCAL_MACHINE);
-    Clear(HKEY_CURRENT_USER);
-  }
-  ~ZoneValues() {
-    for (const KeyState& state : keys_) {
-      Clear(state.root);
-      HKEY key = Create(state.root);
-      for (const Saved& s : state.values) {
-        if (s.present) RegSetValueExA(key, s.name, 0, s.type, reinterpret_cast<const BYTE*>(&s.data), sizeof s.data);
+        s.result = RegQueryValueExA(key, name, nullptr, &s.type, reinterpret_cast<BYTE*>(&s.data), &size);
+        saved.push_back(s);
       }
       RegCloseKey(key);
-      if (!state.existed) RegDeleteKeyA(state.root, kZone);
     }
   }
-  void Set(HKEY root, const char* name, DWORD value) {
-    HKEY key = Create(root);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  ~ZoneValues() {
+    Clear();
+    for (const Saved& s : saved) {
+      if (s.result == ERROR_SUCCESS) Set(s.root, s.name, s.data, s.type);
+    }
+  }
+  static void Clear() {
+    for (HKEY root : {M, U}) {
+      HKEY key = ZoneKey(root);
+      for (const char* name : kNames) RegDeleteValueA(key, name);
+      RegCloseKey(key);
+    }
+  }
+  static void Set(HKEY root, const char* name, DWORD value, DWORD type = REG_DWORD) {
+    HKEY key = ZoneKey(root);
+    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(&value), sizeof value);
     RegCloseKey(key);
   }
-  // The machine's four actions at 0 and the given level, the user key gone.
-  void Machine(DWORD level) {
-    Set(HKEY_LOCAL_MACHINE, "CurrentLevel", level);
-    for (int i = 1; i < 5; ++i) Set(HKEY_LOCAL_MACHINE, kNames[i], 0);
-  }
-  static void Clear(HKEY root) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, kZone, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    for (const char* name : kNames) RegDeleteValueA(key, name);
-    RegCloseKey(key);
-  }
-
- private:
-  struct Saved {
-    const char* name;
-    bool present;
-    DWORD type;
-    DWORD data;
-  };
-  struct KeyState {
-    HKEY root;
-    bool existed;
-    std::vector<Saved> values;
-  };
-  static HKEY Create(HKEY root) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(root, kZone, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    return key;
-  }
-  std::vector<KeyState> keys_;
 };
 
-struct Outcome {
-  std::string user, support, detail;
+struct Seed {
+  HKEY root;
+  const char* name;
+  DWORD value;
 };
-Outcome Check() {
-  LogCapture log;
-  CheckIESecurity();
-  return {log.User(), log.Support(), log.Detail()};
-}
+struct Case {
+  std::vector<Seed> seeds;
+  std::string user, support;
+};
 
-TEST(IESecurity, DefaultInternetZoneIsConfirmed) {
+TEST(IESecurity, LevelsActionsAndTheUserKey) {
   ZoneValues zone;
-  zone.Machine(0x11500);
-  Outcome o = Check();
-  EXPECT_EQ("●IEのセキュリティ確認 \n", o.user);
-  EXPECT_EQ(
-      "○インターネットゾーンのレベル 中高\n"
-      "○ActiveXコントロールとプラグインの実行 有効\n"
-      "○署名されたActiveXのダウンロード 有効\n"
-      "○スクリプトを実行しても安全だと・・・ 有効\n"
-      "○アクティブスクリプト 有効\n"
-      "●IEのセキュリティ確認 \n",
-      o.support);
-}
-
-TEST(IESecurity, HighLevelAndDisabledControlsAreProblems) {
-  ZoneValues zone;
-  zone.Machine(0x12000);
-  zone.Set(HKEY_LOCAL_MACHINE, "1200", 3);
-  zone.Set(HKEY_LOCAL_MACHINE, "1001", 0x10000);
-  Outcome o = Check();
-  EXPECT_EQ("★インターネットゾーンのレベル 高\n★ActiveXコントロールとプラグインの実行 無効\n", o.user);
-  EXPECT_NE(std::string::npos, o.support.find("○署名されたActiveXのダウンロード 管理者のみ許可する\n"));
-  EXPECT_EQ(std::string::npos, o.support.find("●"));
-}
-
-TEST(IESecurity, UserValuesWinUnlessTheyReadAsMissing) {
-  ZoneValues zone;
-  zone.Machine(0x10000);
-  zone.Set(HKEY_CURRENT_USER, "1400", 1);
-  // 0xFFFFFFFF in the user key stands for "missing": the machine's 0 is used.
-  zone.Set(HKEY_CURRENT_USER, "1200", 0xFFFFFFFF);
-  zone.Set(HKEY_CURRENT_USER, "1405", 2);
-  Outcome o = Check();
-  EXPECT_EQ("★IEのセキュリティ注意 \n", o.user);
-  EXPECT_EQ(
-      "○インターネットゾーンのレベル 中\n"
-      "○ActiveXコントロールとプラグインの実行 有効\n"
-      "○署名されたActiveXのダウンロード 有効\n"
-      "★スクリプトを実行しても安全だと・・・ 無効な値\n"
-      "★アクティブスクリプト ダイアログを表示する\n"
-      "★IEのセキュリティ注意 \n",
-      o.support);
-}
-
-TEST(IESecurity, MissingValuesAndOddLevels) {
-  ZoneValues zone;
-  {
-    Outcome o = Check();  // no CurrentLevel anywhere
-    EXPECT_EQ("★IEのセキュリティの設定がありません \n", o.user);
-  }
-  {
-    // A level that is not a template, below the threshold, and actions missing
-    // from both keys.
-    zone.Set(HKEY_LOCAL_MACHINE, "CurrentLevel", 0x10100);
-    Outcome o = Check();
-    EXPECT_EQ("★ActiveXコントロールとプラグインの実行 無効な値\n", o.user);
-    EXPECT_NE(std::string::npos, o.support.find("○インターネットゾーンのレベル 無効\n"));
-    EXPECT_NE(std::string::npos, o.support.find("○署名されたActiveXのダウンロード 無効な値\n"));
-  }
-  {
-    // A value of another type does not pass for a number.
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kZone, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, "CurrentLevel", 0, REG_SZ, reinterpret_cast<const BYTE*>("70912"), 6);
-    RegCloseKey(key);
-    zone.Machine(0x11500);
-    Outcome o = Check();
-    EXPECT_EQ("●IEのセキュリティ確認 \n", o.user);
+  ScratchKey filtering(U, "Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFiltering");
+  const std::string ok = "○ActiveXコントロールとプラグインの実行 有効\n";
+  const std::string rest = "○スクリプトを実行しても安全だと・・・ 有効\n○アクティブスクリプト 有効\n";
+  const std::string verdict = "●IEのセキュリティ確認 \n", caution = "★IEのセキュリティ注意 \n";
+  const std::string high = "★インターネットゾーンのレベル 高\n★ActiveXコントロールとプラグインの実行 無効\n";
+  const std::string odd = "★ActiveXコントロールとプラグインの実行 無効な値\n";
+  const Case cases[] = {
+      {{{M, "CurrentLevel", 0x11500}, {M, "1200", 0}, {M, "1001", 0}, {M, "1405", 0}, {M, "1400", 0}}, verdict,
+       "○インターネットゾーンのレベル 中高\n" + ok + "○署名されたActiveXのダウンロード 有効\n" + rest + verdict},
+      {{{M, "CurrentLevel", 0x12000}, {M, "1200", 3}, {M, "1001", 0x10000}, {M, "1405", 0}, {M, "1400", 0}}, high,
+       high + "○署名されたActiveXのダウンロード 管理者のみ許可する\n" + rest},
+      // The user's value wins unless it reads as missing (0xFFFFFFFF).
+      {{{M, "CurrentLevel", 0x10000}, {M, "1200", 0}, {U, "1200", 0xFFFFFFFF}, {M, "1001", 1}, {M, "1405", 0},
+        {U, "1405", 2}, {M, "1400", 0}, {U, "1400", 1}},
+       caution,
+       "○インターネットゾーンのレベル 中\n" + ok +
+           "○署名されたActiveXのダウンロード ダイアログを表示する\n★スクリプトを実行しても安全だと・・・ 無効な値\n"
+           "★アクティブスクリプト ダイアログを表示する\n" + caution},
+      {{}, "★IEのセキュリティの設定がありません \n", "★IEのセキュリティの設定がありません \n"},
+      // No template level, and actions missing from both keys.
+      {{{M, "CurrentLevel", 0x10100}}, odd,
+       "○インターネットゾーンのレベル 無効\n" + odd +
+           "○署名されたActiveXのダウンロード 無効な値\n★スクリプトを実行しても安全だと・・・ 無効な値\n"
+           "★アクティブスクリプト 無効な値\n"},
+  };
+  for (const Case& c : cases) {
+    ZoneValues::Clear();
+    for (const Seed& s : c.seeds) ZoneValues::Set(s.root, s.name, s.value);
+    LogCapture log;
+    CheckIESecurity();
+    EXPECT_EQ(c.user, log.User());
+    EXPECT_EQ("○ActiveXフィルター無効 \n" + c.support, log.Support());
   }
 }
 
-TEST(IESecurity, ActiveXFilterWithExceptions) {
+TEST(IESecurity, ActiveXFilterWithExceptionsAndOddValueTypes) {
   ZoneValues zone;
-  zone.Machine(0x11500);
-  ScratchKey filtering(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFiltering");
-  ScratchKey exceptions(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFilterExceptions");
+  ZoneValues::Clear();
+  for (const char* name : kNames) ZoneValues::Set(M, name, 0);
+  ZoneValues::Set(M, "CurrentLevel", 0x11500);
+  // A string where a number belongs does not pass for one: the machine value stands.
+  HKEY user = ZoneKey(U);
+  RegSetValueExA(user, "CurrentLevel", 0, REG_SZ, reinterpret_cast<const BYTE*>("70912"), 6);
+  RegCloseKey(user);
+  ScratchKey filtering(U, "Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFiltering");
+  ScratchKey exceptions(U, "Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFilterExceptions");
   {
-    Outcome o = Check();  // key present, no IsEnabled
-    EXPECT_EQ(0u, o.support.find("○ActiveXフィルター無効 \n○インターネットゾーン"));
-    EXPECT_EQ(std::string::npos, o.detail.find("ActiveXFilterExceptions"));
+    LogCapture log;
+    CheckIESecurity();
+    EXPECT_EQ(0u, log.Support().find("○ActiveXフィルター無効 \n○インターネットゾーンのレベル 中高\n"));
   }
   filtering.SetDword("", "IsEnabled", 1);
   exceptions.SetString("example.test", "{C0000000-0000-0000-0000-000000000001}", "100%s");
-  Outcome o = Check();
-  EXPECT_EQ("●IEのセキュリティ確認 \n", o.user);
-  EXPECT_EQ(0u, o.support.find("×ActiveXフィルター有効 \n○インターネットゾーン"));
-  // The exception list stands in the details between the filter line and the zone.
-  const std::size_t dump = o.detail.find(" <Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFilterExceptions> \n");
-  ASSERT_NE(std::string::npos, dump) << o.detail;
-  EXPECT_LT(o.detail.find("×ActiveXフィルター有効"), dump);
-  EXPECT_NE(std::string::npos, o.detail.find("100%s"));
-  EXPECT_LT(o.detail.find("</Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFilterExceptions> \n"),
-            o.detail.find("○インターネットゾーン"));
+  LogCapture log;
+  CheckIESecurity();
+  EXPECT_EQ("●IEのセキュリティ確認 \n", log.User());
+  EXPECT_EQ(0u, log.Support().find("×ActiveXフィルター有効 \n○インターネットゾーン"));
+  const std::string detail = log.Detail();
+  const std::size_t dump = detail.find(" <Software\\Microsoft\\Internet Explorer\\Safety\\ActiveXFilterExceptions> \n");
+  ASSERT_NE(std::string::npos, dump) << detail;
+  EXPECT_LT(dump, detail.find("100%s"));
+  EXPECT_LT(detail.find("100%s"), detail.find("○インターネットゾーン"));
 }
 }  // namespace
