@@ -1,7 +1,6 @@
 #include "probes/browser/chrome_edge.h"
 
 #include <string>
-#include <vector>
 
 #include "app/report_log.h"
 #include "probes/browser/browser_command_rules.h"
@@ -9,14 +8,13 @@
 #include "query/platform.h"
 #include "query/version_info.h"
 
+namespace {
 struct BrowserTexts {
   const wchar_t* commandKey;
   const char* name;         // in the lines: "Chrome" or "Edge"
-  const char* versionName;  // the version line has always said "Chrom"
+  const char* versionName;  // readers know the version line as "Chrom version"
   int browserCode;
 };
-
-namespace {
 const BrowserTexts kChrome = {L"ChromeHTML\\shell\\open\\command", "Chrome", "Chrom", kBrowserChrome};
 const BrowserTexts kEdge = {L"MSEdgeHTM\\shell\\open\\command", "Edge", "Edge", kBrowserEdge};
 const DWORD kCommandBytes = 324;

@@ -2,8 +2,6 @@
 // version, its bitness, the profile walk and the verdict.
 #pragma once
 
-struct BrowserTexts;
-
 bool CheckChrome();
 bool CheckEdge();
 
