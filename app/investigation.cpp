@@ -37,6 +37,8 @@ void RunInvestigationSections() {
     const SectionRow& row = kSections[i];
     WriteHeader(row.level, row.header);
     if (row.secondHeader != nullptr) WriteHeader(row.level, row.secondHeader);
+    // The user sees at once which section is running.
+    FlushReportViews(true);
     char buffers[3][64] = {};
     Limits limits = {{nullptr, nullptr, nullptr}};
     for (int a = 0; a < 3 && row.limitIds[a] != 0; ++a) limits.text[a] = LoadLimitText(row.limitIds[a], buffers[a]);
@@ -48,6 +50,7 @@ void RunInvestigationSections() {
 DWORD WINAPI InvestigationDriver(LPVOID) {
   InterlockedExchange(&InvestigationRunning, 1);
   RunInvestigationSections();
+  FlushReportViews(true);
   GetLocalTime(&InvestigationEndTime);
   InterlockedExchange(&InvestigationRunning, 0);
   // The message box is owned through the view and ends this thread when closed.

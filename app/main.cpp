@@ -14,6 +14,7 @@
 
 namespace {
 const char kCaption[] = "Report";
+const UINT_PTR kViewTimer = 1;  // shows lines that wait for the views
 const char kConfirmWhileRunning[] =
     "調査の途中ですが、保存しますか？\n\n調査が終了した際には終了メッセージが表示されます。\n\n"
     "調査終了まで待つ場合は [いいえ(N)] を押し、\n終了メッセージが表示されるまでお待ちください。\n\n"
@@ -46,7 +47,11 @@ class CReportDlg {
         return reinterpret_cast<INT_PTR>(icon_);
       case WM_COMMAND:
         return OnCommand(window, LOWORD(wParam));
+      case WM_TIMER:
+        if (wParam == kViewTimer) FlushReportViews(false);
+        return TRUE;
       case WM_DESTROY:
+        KillTimer(window, kViewTimer);
         StopWorker();
         return FALSE;
       default:
@@ -61,6 +66,8 @@ class CReportDlg {
     AttachReportViews(GetDlgItem(window, IDC_USER_VIEW), GetDlgItem(window, IDC_SUPPORT_VIEW),
                       GetDlgItem(window, IDC_DETAIL_VIEW));
     RunPrintScreenSection(window);
+    FlushReportViews(true);
+    SetTimer(window, kViewTimer, 100, nullptr);
     DWORD id = 0;
     worker_.reset(CreateThread(nullptr, 0, &InvestigationDriver, nullptr, CREATE_SUSPENDED, &id));
     if (!worker_) return FALSE;

@@ -16,11 +16,22 @@ SYSTEMTIME InvestigationEndTime = {};
 
 namespace {
 // One lock over the three texts: a save copies them between two whole lines.
-// Views are updated outside the lock, since that waits for the dialog's thread,
-// which may itself be waiting for the lock in a save.
+// Views are updated outside that lock, since that waits for the dialog's
+// thread, which may itself be waiting for the lock in a save.
 std::mutex g_lock;
 std::string g_texts[3];
 HWND g_views[3] = {nullptr, nullptr, nullptr};
+
+// An edit control's cost for one insertion grows with the text it holds, so
+// lines reach the views in chunks, and the gap between two chunks grows with
+// the time the last one took: showing lines then costs a bounded share of the
+// run however long the text gets. The dialog's timer shows lines of quiet
+// periods. The views get the same bytes, in the same order, as the texts.
+const DWORD kFlushMs = 50;
+std::string g_pending[3];      // guarded by g_lock
+DWORD g_lastFlush = 0;         // guarded by g_lock
+DWORD g_flushGap = kFlushMs;   // guarded by g_lock
+std::mutex g_viewLock;     // one flusher at a time keeps the chunks in order
 
 void AppendToView(HWND view, const char* text) {
   if (view == nullptr) return;
@@ -30,17 +41,23 @@ void AppendToView(HWND view, const char* text) {
   SendMessageA(view, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
 }
 
-// Appends to the levels from `first` down to Analysis details.
+// Appends to the levels from `first` down to Analysis details, and queues the
+// line for their views.
 void WriteLine(ReportLevel first, std::string& line) {
   ApplyNewlineRule(line);
   const int from = static_cast<int>(first);
+  bool flush = false;
   try {
     std::lock_guard<std::mutex> hold(g_lock);
-    for (int level = from; level <= 2; ++level) g_texts[level] += line;
+    for (int level = from; level <= 2; ++level) {
+      g_texts[level] += line;
+      if (g_views[level] != nullptr) g_pending[level] += line;
+    }
+    flush = GetTickCount() - g_lastFlush >= g_flushGap;
   } catch (const std::bad_alloc&) {
     return;  // the line is lost; the investigation goes on
   }
-  for (int level = from; level <= 2; ++level) AppendToView(g_views[level], line.c_str());
+  if (flush) FlushReportViews(true);
 }
 
 void WriteFormatted(ReportLevel level, const char* format, std::va_list args) {
@@ -145,10 +162,34 @@ void AppendLevelText(ReportLevel level, const char* text) {
   try {
     std::lock_guard<std::mutex> hold(g_lock);
     g_texts[index] += text;
+    if (g_views[index] != nullptr) g_pending[index] += text;
   } catch (const std::bad_alloc&) {
     return;
   }
-  AppendToView(g_views[index], text);
+  FlushReportViews(true);
+}
+
+void FlushReportViews(bool wait) {
+  std::unique_lock<std::mutex> flusher(g_viewLock, std::defer_lock);
+  if (wait) {
+    flusher.lock();
+  } else if (!flusher.try_lock()) {
+    return;  // the worker is flushing; the dialog's thread must not wait for it
+  }
+  std::string chunks[3];
+  {
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (int i = 0; i < 3; ++i) chunks[i].swap(g_pending[i]);
+  }
+  const DWORD start = GetTickCount();
+  for (int i = 0; i < 3; ++i) {
+    if (!chunks[i].empty()) AppendToView(g_views[i], chunks[i].c_str());
+  }
+  const DWORD now = GetTickCount();
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_lastFlush = now;
+  const DWORD took = now - start;
+  g_flushGap = took * 4 > kFlushMs ? took * 4 : kFlushMs;
 }
 
 HWND AttachedView(ReportLevel level) { return g_views[static_cast<int>(level)]; }

@@ -26,6 +26,9 @@ void WriteLineAtLevel(int level, const char* text);
 
 void AttachReportViews(HWND userView, HWND supportView, HWND detailView);
 void AppendLevelText(ReportLevel level, const char* text);
+// Shows the lines still waiting for the views. wait=false returns at once
+// when another thread is flushing (the dialog's timer uses that).
+void FlushReportViews(bool wait);
 // The view attached for a level, or nullptr.
 HWND AttachedView(ReportLevel level);
 
