@@ -2,11 +2,17 @@
 // the string-table entries handed to each probe.
 #include "app/section_table.h"
 
+#include "probes/apps/acrobat.h"
+#include "probes/apps/docuworks.h"
+#include "probes/apps/media_player.h"
+#include "probes/apps/office.h"
 #include "probes/browser/chrome_edge.h"
 #include "probes/browser/ie_addons.h"
 #include "probes/browser/ie_security.h"
 #include "probes/browser/native_messaging.h"
+#include "probes/process/product_modules.h"
 #include "probes/system/print_screen.h"
+#include "probes/system/printers.h"
 
 namespace {
 const char kMonitorRemark[] =
@@ -25,20 +31,24 @@ const SectionRow kSections[] = {
      [](const Limits&) { CheckChrome(); }},
     {"\nMicrosoft Edgeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
      [](const Limits&) { CheckEdge(); }},
-    {"\nAcrobat/AdobeReaderのバージョン確認 \n", nullptr, HeaderLevel::Support, {9, 8, 0}, nullptr},
-    {"\nWindows Media Playerのバージョン確認 \n", nullptr, HeaderLevel::Support, {3, 2, 1}, nullptr},
-    {"\nMicrosoft Officeのバージョン確認 \n", nullptr, HeaderLevel::Support, {11, 10, 0}, nullptr},
-    {"\nDocuWorksのバージョン確認 \n", nullptr, HeaderLevel::Support, {13, 12, 0}, nullptr},
+    {"\nAcrobat/AdobeReaderのバージョン確認 \n", nullptr, HeaderLevel::Support, {9, 8, 0},
+     [](const Limits& l) { NavigattingPDF(l.text[0], l.text[1]); }},
+    {"\nWindows Media Playerのバージョン確認 \n", nullptr, HeaderLevel::Support, {3, 2, 1},
+     [](const Limits& l) { CheckWindowsMediaPlayer(l.text[0], l.text[1], l.text[2]); }},
+    {"\nMicrosoft Officeのバージョン確認 \n", nullptr, HeaderLevel::Support, {11, 10, 0},
+     [](const Limits& l) { CheckOffice(l.text[0], l.text[1]); }},
+    {"\nDocuWorksのバージョン確認 \n", nullptr, HeaderLevel::Support, {13, 12, 0},
+     [](const Limits& l) { CheckDocuWorks(l.text[0], l.text[1]); }},
     {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckIESecurity(); }},
     {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListIEAddons(); }},
     {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListPrinters(); }},
     {"\nユーザ権限の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nモジュール構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nモジュール構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckProductModules(); }},
     {"\n仮想Deviceの確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\n checkType 端末種類の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\n 既定フォルダーの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},

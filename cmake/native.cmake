@@ -16,7 +16,9 @@ target_compile_options(native_tests PRIVATE ${SAN_FLAGS})
 target_link_libraries(native_tests PRIVATE portable gtest_main)
 add_test(NAME native_rules COMMAND native_tests)
 
-# libFuzzer targets, built with clang; each runs briefly as a test.
+# libFuzzer targets, built with clang; each runs briefly as a test. clang has
+# no cp932 execution charset: literals stay UTF-8 there, which the fuzzed
+# rules do not depend on.
 set(FUZZ_SECONDS 20 CACHE STRING "seconds each fuzz target runs under ctest")
 file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 foreach(src ${FUZZ_SOURCES})
@@ -24,7 +26,6 @@ foreach(src ${FUZZ_SOURCES})
   set(out ${CMAKE_BINARY_DIR}/fuzz/${name})
   add_custom_command(OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/fuzz/${name}_corpus
-    # clang knows no CP932 execution charset: literals stay UTF-8 in fuzzers.
     COMMAND clang++ -std=c++17 -g -O1 -I${CMAKE_SOURCE_DIR}
             -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
             ${src} ${PORTABLE_SOURCES} -o ${out}

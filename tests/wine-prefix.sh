@@ -11,7 +11,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >> "$BUILD_DIR/wineboot.log" 2>&1
   wineserver -w
 fi
-# The server outlives this script: it must not hold ctest's output pipe open,
-# and one that is already running is fine.
-wineserver -p > /dev/null 2>&1 < /dev/null || true
+# The server outlives this script: keep it off the caller's output pipe.
+wineserver -p > /dev/null 2>&1 < /dev/null || true  # already running is fine
 wine cmd /c exit > /dev/null 2>&1 < /dev/null || true

@@ -60,12 +60,6 @@ seed_machine() {
     # shellcheck disable=SC1090
     source "$seed"
   done
-  # A seed's Wine command started the desktop without a display, and Report's
-  # dialog could then not be created: end that session (the server writes the
-  # registry as it goes) so the next start brings the desktop up on Xvfb.
-  wineserver -k 2>/dev/null
-  wineserver -w
-  wineserver -p
 }
 
 # Registry export and file list of the prefix, to prove Report changed nothing.

@@ -8,8 +8,10 @@ rm -rf "$WORK"; mkdir -p "$WORK"
 E2E_PRIVATE_DISPLAY=1
 trap stop_all EXIT
 make_prefix
-seed_machine
+# The display first: the first Wine program a seed starts brings up the desktop,
+# which stays without a display if none exists yet.
 start_display || exit 1
+seed_machine
 install_report
 
 failures=0
