@@ -129,12 +129,18 @@ void WriteDetailLineW(const wchar_t* format, ...) {
   // first character outside the code page.
   const int converted = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow - 1, "\0", nullptr);
   if (converted == 0) {
-    // Too long for the byte buffer: convert what fits, on a character boundary.
-    int chars = static_cast<int>(wcslen(wide));
-    while (chars > 0 && WideCharToMultiByte(CP_ACP, 0, wide, chars, narrow, sizeof narrow - 1, "\0", nullptr) == 0)
-      chars = chars * 3 / 4;
-    const int bytes = chars > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, chars, narrow, sizeof narrow - 1, "\0", nullptr) : 0;
-    narrow[bytes] = '\0';
+    // Too long for the byte buffer: keep the longest start that fits.
+    int low = 0, high = static_cast<int>(wcslen(wide));
+    while (low < high) {
+      const int middle = low + (high - low + 1) / 2;
+      if (WideCharToMultiByte(CP_ACP, 0, wide, middle, nullptr, 0, "\0", nullptr) <= static_cast<int>(sizeof narrow - 1)) {
+        low = middle;
+      } else {
+        high = middle - 1;
+      }
+    }
+    const int bytes = low > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, low, narrow, sizeof narrow - 1, "\0", nullptr) : 0;
+    narrow[bytes > 0 ? bytes : 0] = '\0';
   }
   narrow[sizeof narrow - 1] = '\0';
   std::string line(narrow);

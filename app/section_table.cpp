@@ -9,10 +9,18 @@
 #include "probes/browser/chrome_edge.h"
 #include "probes/browser/ie_addons.h"
 #include "probes/browser/ie_security.h"
+#include "probes/browser/ie_version.h"
 #include "probes/browser/native_messaging.h"
 #include "probes/process/product_modules.h"
+#include "probes/system/default_folders.h"
+#include "probes/system/memory_cache.h"
+#include "probes/system/monitors.h"
+#include "probes/system/os_version.h"
 #include "probes/system/print_screen.h"
 #include "probes/system/printers.h"
+#include "probes/system/terminal_type.h"
+#include "probes/system/user_rights.h"
+#include "probes/system/virtual_devices.h"
 
 namespace {
 const char kMonitorRemark[] =
@@ -20,11 +28,14 @@ const char kMonitorRemark[] =
 }  // namespace
 
 const SectionRow kSections[] = {
-    {"\nOSの確認 \n", nullptr, HeaderLevel::Support, {5, 4, 0}, nullptr},
-    {"\nモニターの確認(高DPI対策:無) \n", kMonitorRemark, HeaderLevel::Detail, {0, 0, 0}, nullptr},
+    {"\nOSの確認 \n", nullptr, HeaderLevel::Support, {5, 4, 0},
+     [](const Limits& l) { CheckOSVersion(l.text[0], l.text[1]); }},
+    {"\nモニターの確認(高DPI対策:無) \n", kMonitorRemark, HeaderLevel::Detail, {0, 0, 0},
+     [](const Limits&) { CheckMonitors(false); }},
     {"\nモニターの確認(高DPI対策:有) WindowRect 比較はこちらの仮想RECTで実施\n", kMonitorRemark,
-     HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nInternetExplorerのバージョン確認 \n", nullptr, HeaderLevel::Support, {7, 6, 0}, nullptr},
+     HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckMonitors(true); }},
+    {"\nInternetExplorerのバージョン確認 \n", nullptr, HeaderLevel::Support, {7, 6, 0},
+     [](const Limits& l) { CheckInternetExplorer(l.text[0], l.text[1]); }},
     {"\nNativeMessagingの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
      [](const Limits&) { CheckNativeMessaging(); }},
     {"\nGoogle Chromeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
@@ -39,18 +50,19 @@ const SectionRow kSections[] = {
      [](const Limits& l) { CheckOffice(l.text[0], l.text[1]); }},
     {"\nDocuWorksのバージョン確認 \n", nullptr, HeaderLevel::Support, {13, 12, 0},
      [](const Limits& l) { CheckDocuWorks(l.text[0], l.text[1]); }},
-    {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckInternetCache(); }},
+    {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckMemory(); }},
     {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckIESecurity(); }},
     {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListIEAddons(); }},
     {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListPrinters(); }},
-    {"\nユーザ権限の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nユーザ権限の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckUserRights(); }},
     {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
     {"\nモジュール構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckProductModules(); }},
-    {"\n仮想Deviceの確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\n checkType 端末種類の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\n 既定フォルダーの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\n仮想Deviceの確認", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { checkVM(); }},
+    {"\n checkType 端末種類の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { checkType(); }},
+    {"\n 既定フォルダーの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckDefaultFolders(); }},
 };
 const unsigned kSectionCount = sizeof kSections / sizeof kSections[0];

@@ -59,11 +59,8 @@ VersionQuad GetProductVersionQuad(const char* path) {
     if (!VerQueryValueA(block.data(), sub, &value, &length) || value == nullptr || length == 0) continue;
     // The value may lack its terminator at the block's end: copy it bounded.
     std::string text(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
-    int a = 0, b = 0, c = 0, d = 0;
-    if (std::sscanf(text.c_str(), "%d.%d.%d.%d", &a, &b, &c, &d) == 4) {
-      return MakeVersionQuad(static_cast<unsigned>(a), static_cast<unsigned>(b), static_cast<unsigned>(c),
-                             static_cast<unsigned>(d));
-    }
+    unsigned parts[4] = {0, 0, 0, 0};
+    if (ScanVersionParts(text.c_str(), '.', parts) == 4) return MakeVersionQuad(parts[0], parts[1], parts[2], parts[3]);
   }
   return 0;
 }

@@ -8,15 +8,38 @@ VersionQuad MakeVersionQuad(unsigned a, unsigned b, unsigned c, unsigned d) {
          (static_cast<VersionQuad>(c & 0xFFFF) << 16) | static_cast<VersionQuad>(d & 0xFFFF);
 }
 
+namespace {
+bool IsScanBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+int ScanVersionParts(const char* text, char separator, unsigned (&parts)[4]) {
+  if (text == nullptr) return 0;
+  const char* p = text;
+  int count = 0;
+  for (; count < 4; ++count) {
+    if (count > 0) {
+      if (*p != separator) break;
+      ++p;
+    }
+    while (IsScanBlank(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = (*p++ == '-');
+    if (!IsDigit(*p)) break;
+    // Modulo 2^16 throughout: the same low bits as the full number.
+    unsigned value = 0;
+    for (; IsDigit(*p); ++p) value = (value * 10 + static_cast<unsigned>(*p - '0')) & 0xFFFF;
+    parts[count] = negative ? ((0x10000 - value) & 0xFFFF) : value;
+  }
+  return count;
+}
+
 VersionQuad ParseVersionQuad(const char* text, unsigned fill, const char* fallback) {
   if (text == nullptr || *text == '\0') text = fallback ? fallback : "0";
-  int parts[4] = {static_cast<int>(fill), static_cast<int>(fill), static_cast<int>(fill),
-                  static_cast<int>(fill)};
-  // sscanf leaves unreached parts alone; the count it converted is not used.
-  const char* format = std::strchr(text, '.') ? "%d.%d.%d.%d" : "%d,%d,%d,%d";
-  std::sscanf(text, format, &parts[0], &parts[1], &parts[2], &parts[3]);
-  return MakeVersionQuad(static_cast<unsigned>(parts[0]), static_cast<unsigned>(parts[1]),
-                         static_cast<unsigned>(parts[2]), static_cast<unsigned>(parts[3]));
+  unsigned parts[4] = {fill, fill, fill, fill};
+  // Parts the text does not reach keep the fill; the count read is not used.
+  ScanVersionParts(text, std::strchr(text, '.') ? '.' : ',', parts);
+  return MakeVersionQuad(parts[0], parts[1], parts[2], parts[3]);
 }
 
 bool IsVersionInRange(const char* upper, const char* lower, VersionQuad version) {

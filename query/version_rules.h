@@ -8,6 +8,13 @@ typedef std::uint64_t VersionQuad;
 
 VersionQuad MakeVersionQuad(unsigned a, unsigned b, unsigned c, unsigned d);
 
+// Reads up to four numbers joined by `separator` the way sscanf "%d.%d.%d.%d"
+// does (blanks before each number, an optional sign, then digits), stopping at
+// the first mismatch. Each number is kept as its low 16 bits, so a number too
+// large for an int cannot misbehave. Returns how many numbers were read; the
+// parts not reached are left as they were.
+int ScanVersionParts(const char* text, char separator, unsigned (&parts)[4]);
+
 // Reads "a.b.c.d" (or "a,b,c,d" when the text holds no "."); parts the text
 // does not reach keep `fill`. A missing or empty text is read as `fallback`.
 VersionQuad ParseVersionQuad(const char* text, unsigned fill, const char* fallback);

@@ -5,6 +5,10 @@ set -u
 source "$(dirname "$0")/wine-env.sh"
 exe=$1; shift
 [ -f "$exe" ] || { echo "no test program $exe (no tests in that folder yet)"; exit 77; }
+# The virtual display the prefix script started for this run, if any.
+if [ -z "${DISPLAY:-}" ] && [ -f "$BUILD_DIR/test-display" ]; then
+  export DISPLAY="$(sed -n 's/^display=//p' "$BUILD_DIR/test-display")"
+fi
 out=$(mktemp)
 export REPORT_TEST_BIN64="$(winpath "$BUILD_DIR/win64/bin")"
 export REPORT_TEST_BIN32="$(winpath "$BUILD_DIR/win32/bin")"

@@ -3,22 +3,11 @@
 #include <cstdio>
 
 #include "app/report_log.h"
+#include "probes/system/print_screen_rules.h"
 #include "query/owner.h"
 #include "query/version_info.h"
 
 namespace {
-struct HotKeyRow {
-  UINT modifiers;
-  const char* prefix;
-};
-const HotKeyRow kHotKeyModifierTable[16] = {
-    {0, ""},           {1, "Alt+"},           {2, "Ctrl+"},           {4, "Shift+"},
-    {8, "Win+"},       {3, "Alt+Ctrl+"},      {5, "Alt+Shift+"},      {9, "Alt+Win+"},
-    {6, "Ctrl+Shift+"}, {10, "Ctrl+Win+"},    {12, "Shift+Win+"},     {7, "Alt+Ctrl+Shift+"},
-    {11, "Alt+Ctrl+Win+"}, {13, "Alt+Shift+Win+"}, {14, "Ctrl+Shift+Win+"}, {15, "Alt+Ctrl+Shift+Win+"},
-};
-const int kWinRow = 4;
-const int kAltWinRow = 7;
 const char kSnapshotMutex[] = "_MUTEX_ORB_SNAPSHOT";
 
 DWORD g_mutexAccess = 0;
@@ -71,30 +60,25 @@ void CheckPrintScreenKey(HWND window) {
     if (id != 0) GlobalDeleteAtom(id);
   }
 
-  if (count == 16) {
-    WriteUserLine("●PrintScreenキー登録確認 \n");
-    return;
-  }
-  if (count == 0) {
-    if (IsSnapshotMutexPresent()) {
-      WriteUserLine("●PrintScreenキー登録済み \n");
-    } else {
-      WriteUserLine("★PrintScreenキー登録失敗 全て \n");
+  if (count > 0 && count < 16) {
+    for (int i = 0; i < 16; ++i) {
+      if (!registered[i]) WriteSupportLine("PrintScreenキー登録失敗 %s%s \n", kHotKeyModifierTable[i].prefix, "PrintScreen");
     }
-    return;
   }
-  for (int i = 0; i < 16; ++i) {
-    if (!registered[i]) WriteSupportLine("PrintScreenキー登録失敗 %s%s \n", kHotKeyModifierTable[i].prefix, "PrintScreen");
+  bool mutexPresent = false;
+  VersionQuad kernel32Version = 0;
+  switch (PrintScreenFactNeeded(registered)) {
+    case PrintScreenFact::SnapshotMutex:
+      mutexPresent = IsSnapshotMutexPresent();
+      break;
+    case PrintScreenFact::Kernel32Version:
+      kernel32Version = GetModuleVersionQuad(Kernel32());
+      break;
+    case PrintScreenFact::Kernel32VersionMax:
+      kernel32Version = GetModuleVersionMax(Kernel32());
+      break;
+    case PrintScreenFact::None:
+      break;
   }
-  bool accepted = false;
-  if (count == 15 && !registered[kWinRow]) {
-    accepted = (GetModuleVersionQuad(Kernel32()) >> 32) >= ((6ull << 16) | 2);
-  } else if (count == 14 && !registered[kWinRow] && !registered[kAltWinRow]) {
-    accepted = (GetModuleVersionMax(Kernel32()) >> 32) >= (10ull << 16);
-  }
-  if (accepted) {
-    WriteUserLine("●PrintScreenキー登録確認 \n");
-  } else {
-    WriteUserLine("★PrintScreenキー登録失敗 \n");
-  }
+  WriteUserLine("%s", PrintScreenVerdict(registered, mutexPresent, kernel32Version));
 }

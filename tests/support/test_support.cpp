@@ -190,3 +190,20 @@ void ChildProcess::Kill() {
     WaitForSingleObject(info_.hProcess, 5000);
   }
 }
+
+ReadyEvent::ReadyEvent() {
+  static LONG counter = 0;
+  name_ = "ReportTestsReady_" + std::to_string(GetCurrentProcessId()) + "_" +
+          std::to_string(InterlockedIncrement(&counter));
+  event_ = CreateEventA(nullptr, TRUE, FALSE, name_.c_str());
+}
+
+ReadyEvent::~ReadyEvent() {
+  if (event_) CloseHandle(event_);
+}
+
+bool ReadyEvent::Wait(ChildProcess& helper, DWORD ms) {
+  if (!event_ || !helper.started()) return false;
+  HANDLE both[2] = {event_, helper.handle()};
+  return WaitForMultipleObjects(2, both, FALSE, ms) == WAIT_OBJECT_0;
+}

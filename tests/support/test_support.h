@@ -82,3 +82,19 @@ class ChildProcess {
  private:
   PROCESS_INFORMATION info_ = {};
 };
+
+// A named event a helper program sets when it is ready. Wait() is true once
+// the helper set it, false when the helper ended first or time ran out.
+class ReadyEvent {
+ public:
+  ReadyEvent();
+  ~ReadyEvent();
+  ReadyEvent(const ReadyEvent&) = delete;
+  ReadyEvent& operator=(const ReadyEvent&) = delete;
+  const std::string& name() const { return name_; }
+  bool Wait(ChildProcess& helper, DWORD ms);
+
+ private:
+  std::string name_;
+  HANDLE event_ = nullptr;
+};
