@@ -8,6 +8,7 @@
 
 #include "app/investigation.h"
 #include "app/report_log.h"
+#include "probes/process/process_modules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 #include "resources/resource.h"
@@ -177,7 +178,12 @@ class CReportApp {
     // A worker ended mid-section may have left a lock of the C runtime or the
     // heap held; end the process without running exit handlers that could wait
     // on it.
-    if (dialog.WorkerStopped()) TerminateProcess(GetCurrentProcess(), 0);
+    if (dialog.WorkerStopped()) {
+      // The companion the worker may have started must not outlive Report,
+      // nor its file stay in the temporary folder.
+      CompanionEmergencyCleanup();
+      TerminateProcess(GetCurrentProcess(), 0);
+    }
     return 0;
   }
 };

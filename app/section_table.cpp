@@ -6,11 +6,14 @@
 #include "probes/apps/docuworks.h"
 #include "probes/apps/media_player.h"
 #include "probes/apps/office.h"
+#include "probes/apps/security_software.h"
+#include "probes/browser/browser_windows.h"
 #include "probes/browser/chrome_edge.h"
 #include "probes/browser/ie_addons.h"
 #include "probes/browser/ie_security.h"
 #include "probes/browser/ie_version.h"
 #include "probes/browser/native_messaging.h"
+#include "probes/process/process_list.h"
 #include "probes/process/product_modules.h"
 #include "probes/system/default_folders.h"
 #include "probes/system/memory_cache.h"
@@ -54,11 +57,13 @@ const SectionRow kSections[] = {
     {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckMemory(); }},
     {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckIESecurity(); }},
     {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListIEAddons(); }},
-    {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckProcessList(); }},
+    {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckSecuritySoftware(); }},
     {"\nプリンタの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListPrinters(); }},
     {"\nユーザ権限の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckUserRights(); }},
-    {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nブラウザのモジュール/ウィンドウ構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckAllIEWindow(); }},
     {"\nモジュール構成確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckProductModules(); }},
     {"\n仮想Deviceの確認", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { checkVM(); }},
     {"\n checkType 端末種類の確認", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { checkType(); }},

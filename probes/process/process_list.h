@@ -1,0 +1,23 @@
+// The process-list section: one row per running process, the store-app rows,
+// the security-software candidates, and the list of top-level windows.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+void CheckProcessList();
+
+// Full path of the process's executable; left empty when it cannot be found.
+void GetProcessImagePath(DWORD processId, std::string& path);
+// -1 when unknown.
+int GetProcessSessionId(DWORD processId);
+std::string GetProcessLevelName(DWORD processId);
+// The mandatory-label value of the process's token (15 for an app container),
+// 0 when it cannot be read.
+unsigned long GetIntegrityLevel(HANDLE process);
+// True when exactly one service entry names an existing image file whose path
+// holds the name; that file goes to path.
+bool IsServiceProcess(const char* exeName, std::string& path);
+// True when the file lies in the system folder (or its 64-bit twin); path is
+// emptied otherwise.
+bool IsSystemProcess(const char* exeName, std::string& path);

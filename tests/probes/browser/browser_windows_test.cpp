@@ -1,0 +1,167 @@
+// The browser windows section with real windows made by a helper process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "probes/browser/browser_windows.h"
+#include "probes/process/process_modules.h"
+#include "tests/support/process_helpers.h"
+#include "tests/support/test_support.h"
+
+namespace {
+std::string Hex(const void* handle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
+  return text;
+}
+std::string Dec(unsigned long n) { return std::to_string(n); }
+std::string HexId(unsigned long n) { return Hex(reinterpret_cast<void*>(static_cast<std::uintptr_t>(n))); }
+
+HWND TopWindowTitled(DWORD processId, const char* className, const char* title = nullptr) {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, className, title)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId) return window;
+  }
+  return nullptr;
+}
+
+std::string Host(const std::string& tokens) { return "\"" + Bin64() + "window_host.exe\" " + tokens; }
+}  // namespace
+
+TEST(BrowserWindows, BlocksOfEveryBrowserWindowAndTheProcessWalk) {
+  ScratchDir dir("browser_windows");
+  const std::string excel = dir.path() + "EXCEL.EXE";
+  const std::string acrobat = dir.path() + "AcroRd32.exe";
+  ASSERT_TRUE(CopyFileA((Bin64() + "window_host.exe").c_str(), excel.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((Bin64() + "window_host.exe").c_str(), acrobat.c_str(), FALSE));
+  ChildProcess host(Host("load:" + Fixture64("lantern_plugin.dll") + " load:" + Fixture64("ms_upper.dll") +
+                         " ieframe chrome1 chrome2 chrome2ie"));
+  ChildProcess office("\"" + excel + "\" many:1");
+  ChildProcess reader("\"" + acrobat + "\" many:1");
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
+  ASSERT_TRUE(WaitForWindowOf(office.id(), "HostReady", 10000));
+  ASSERT_TRUE(WaitForWindowOf(reader.id(), "HostReady", 10000));
+  const std::string pid = Dec(host.id());
+
+  HWND frame = TopWindowTitled(host.id(), "IEFrame");
+  HWND chrome = TopWindowTitled(host.id(), "Chrome_WidgetWin_1");
+  HWND alone = TopWindowTitled(host.id(), "Chrome_WidgetWin_2", "alone");
+  HWND hiddenHost = TopWindowTitled(host.id(), "Chrome_WidgetWin_2", "hidden host");
+  ASSERT_TRUE(frame && chrome && alone && hiddenHost);
+  HWND visibleTab = FindWindowExA(FindWindowExA(chrome, nullptr, "Chrome_WidgetWin_2", nullptr), nullptr, "IEFrame",
+                                  nullptr);
+  HWND hiddenTab = FindWindowExA(hiddenHost, nullptr, "IEFrame", nullptr);
+  HWND pane0 = FindWindowExA(frame, nullptr, "PluginPane0", nullptr);
+  HWND pane1 = FindWindowExA(frame, nullptr, "PluginPane1", nullptr);
+  ASSERT_TRUE(visibleTab && hiddenTab && pane0 && pane1);
+
+  LogCapture log;
+  CheckAllIEWindow();
+  const std::string detail = log.Detail();
+  const std::string support = log.Support();
+
+  // The IE frame: found line, module block, one tab block (the second tab has
+  // no content window), then its tree.
+  const std::size_t found = detail.find("IEのFrameウィンドウ発見 " + Hex(frame) + " \nモジュール一覧 " + pid + " \n");
+  ASSERT_NE(found, std::string::npos) << detail.substr(0, 2000);
+  EXPECT_EQ(CountOf(detail, "Tabモジュール一覧 " + pid + " \n"), 2u);  // IE frame and the hidden tab
+  EXPECT_NE(support.find("hWnd\thParentWnd\tProcessID\tThreadID\tstyle\texstyle\thInstance\t(x,y)-(cx,cy)\tClass\t"
+                         "Title\t\n"),
+            std::string::npos);
+  // A window of another maker's module: Support, process id in hexadecimal.
+  const std::string pane0Line = LineHolding(support, " " + Hex(pane0) + "\t");
+  EXPECT_EQ(pane0Line.rfind("   " + Hex(pane0) + "\t" + Hex(frame) + "\t" + HexId(host.id()) + "\t", 0), 0u)
+      << pane0Line;
+  EXPECT_NE(pane0Line.find("\tPluginPane0\tpane0\t\n"), std::string::npos);
+  // One of a Microsoft module: Analysis only, decimal process id.
+  EXPECT_EQ(support.find(" " + Hex(pane1) + "\t"), std::string::npos);
+  const std::string pane1Line = LineHolding(detail, " " + Hex(pane1) + "\t");
+  EXPECT_EQ(pane1Line.rfind("   " + Hex(pane1) + "\t" + Hex(frame) + "\t" + pid + "\t", 0), 0u) << pane1Line;
+
+  // Chrome: its block and the IE-mode tab inside it.
+  EXPECT_NE(detail.find("Edge/Chromeのウィンドウ発見 " + Hex(chrome) + " \nモジュール一覧 " + pid + " \n"),
+            std::string::npos);
+  EXPECT_NE(detail.find("Edge IEMode の表示タブ ウィンドウ発見 " + Hex(visibleTab) + " \nモジュール一覧 " + pid),
+            std::string::npos);
+  // Only the host with an IE frame inside counts as a hidden tab.
+  EXPECT_NE(detail.find("Edge IEMode の非表示タブ ウィンドウ発見 " + Hex(hiddenTab) + " \n"), std::string::npos);
+  EXPECT_EQ(detail.find(Hex(alone) + "\t"), std::string::npos);
+
+  // The process walk lists the Office and Acrobat programs by name.
+  EXPECT_NE(detail.find("xls用モジュール一覧 " + Dec(office.id()) + " \n"), std::string::npos);
+  EXPECT_NE(detail.find("PDF用モジュール一覧 " + Dec(reader.id()) + " \n"), std::string::npos);
+  EXPECT_EQ(detail.find("doc用モジュール一覧 " + Dec(office.id())), std::string::npos);
+
+  EXPECT_TRUE(CompanionLink.exePathW.empty());
+  EXPECT_EQ(log.User(), "●ブラウザモジュール/ウィンドウ構成確認 \n");
+}
+
+TEST(BrowserWindows, HiddenHostWithoutFrameIsNoBrowserWindow) {
+  ChildProcess host(Host("chrome2"));
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
+  LogCapture log;
+  CheckAllIEWindow();
+  EXPECT_EQ(log.Detail().find("Edge IEMode"), std::string::npos);
+  EXPECT_EQ(log.User(), "★ブラウザのウィンドウが見つからない \n");
+}
+
+TEST(BrowserWindows, DialogsAreFollowedByTheirControl) {
+  ChildProcess host(Host("dialog"));
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
+  HWND product = TopWindowTitled(host.id(), "#32770", "product dialog");
+  HWND other = TopWindowTitled(host.id(), "#32770", "other dialog");
+  ASSERT_TRUE(product && other);
+
+  LogCapture log;
+  WriteTopWindowLine(0, product, 1, 0);
+  const std::string support = log.Support();
+  EXPECT_EQ(support.rfind(" " + Hex(product) + "\t", 0), 0u) << support;
+  EXPECT_NE(support.find("\t1\t0\t0\t#32770\tproduct dialog\t\n"), std::string::npos) << support;
+  // The product's control 1001, one level deeper.
+  HWND control = GetDlgItem(product, 1001);
+  ASSERT_NE(control, nullptr);
+  const std::string controlLine = LineHolding(support, "   " + Hex(control) + "\t" + Hex(product) + "\t");
+  EXPECT_NE(controlLine.find("\tproduct control\t\n"), std::string::npos) << support;
+
+  LogCapture other_log;
+  WriteTopWindowLine(0, other, 1, 2);
+  HWND text = GetDlgItem(other, 0xFFFF);
+  ASSERT_NE(text, nullptr);
+  EXPECT_NE(other_log.Support().find("   " + Hex(text) + "\t" + Hex(other) + "\t"), std::string::npos)
+      << other_log.Support();
+  EXPECT_NE(other_log.Support().find("\t1\t2\t0\tStatic\tother text\t\n"), std::string::npos);
+}
+
+TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {
+  ChildProcess host(Host("deep:140"));
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
+  HWND root = TopWindowTitled(host.id(), "DeepRoot");
+  int depth = 0;
+  for (HWND w = FindWindowExA(root, nullptr, nullptr, nullptr); w != nullptr;
+       w = FindWindowExA(w, nullptr, nullptr, nullptr))
+    ++depth;
+  LogCapture log;
+  DumpWindowTree(0, root);
+  const std::string detail = log.Detail();
+  std::size_t widest = 0;
+  int lines = 0;
+  for (std::size_t begin = 0; begin < detail.size();) {
+    std::size_t end = detail.find('\n', begin);
+    const std::string line = detail.substr(begin, end - begin);
+    if (line.find("\tDeep") != std::string::npos) {
+      ++lines;
+      widest = std::max(widest, line.find_first_not_of(' '));
+    }
+    begin = end + 1;
+  }
+  EXPECT_LE(widest, 255u);
+  ASSERT_EQ(depth, 140);
+  // Depths 0 to 100 are written; below that one remark stands for the rest.
+  EXPECT_EQ(lines, 101);
+  EXPECT_EQ(CountOf(detail, "※ウィンドウの階層が深すぎるため"), 1u);
+}
