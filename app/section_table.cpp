@@ -8,7 +8,11 @@
 #include "probes/apps/office.h"
 #include "probes/apps/security_software.h"
 #include "probes/browser/browser_windows.h"
+#include "probes/browser/chrome_edge.h"
+#include "probes/browser/ie_addons.h"
+#include "probes/browser/ie_security.h"
 #include "probes/browser/ie_version.h"
+#include "probes/browser/native_messaging.h"
 #include "probes/process/process_list.h"
 #include "probes/process/product_modules.h"
 #include "probes/system/default_folders.h"
@@ -35,9 +39,12 @@ const SectionRow kSections[] = {
      HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckMonitors(true); }},
     {"\nInternetExplorerのバージョン確認 \n", nullptr, HeaderLevel::Support, {7, 6, 0},
      [](const Limits& l) { CheckInternetExplorer(l.text[0], l.text[1]); }},
-    {"\nNativeMessagingの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nGoogle Chromeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nMicrosoft Edgeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nNativeMessagingの確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckNativeMessaging(); }},
+    {"\nGoogle Chromeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckChrome(); }},
+    {"\nMicrosoft Edgeのバージョン確認 \n", nullptr, HeaderLevel::Support, {0, 0, 0},
+     [](const Limits&) { CheckEdge(); }},
     {"\nAcrobat/AdobeReaderのバージョン確認 \n", nullptr, HeaderLevel::Support, {9, 8, 0},
      [](const Limits& l) { NavigattingPDF(l.text[0], l.text[1]); }},
     {"\nWindows Media Playerのバージョン確認 \n", nullptr, HeaderLevel::Support, {3, 2, 1},
@@ -48,8 +55,8 @@ const SectionRow kSections[] = {
      [](const Limits& l) { CheckDocuWorks(l.text[0], l.text[1]); }},
     {"\nキャッシュの保存容量", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckInternetCache(); }},
     {"\nメモリの利用状況", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckMemory(); }},
-    {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
-    {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, nullptr},
+    {"\nブラウザの設定", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckIESecurity(); }},
+    {"\nIEアドオンの一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { ListIEAddons(); }},
     {"\nプロセス一覧", nullptr, HeaderLevel::Support, {0, 0, 0}, [](const Limits&) { CheckProcessList(); }},
     {"\nセキュリティソフトの種別", nullptr, HeaderLevel::Support, {0, 0, 0},
      [](const Limits&) { CheckSecuritySoftware(); }},

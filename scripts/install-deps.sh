@@ -15,6 +15,8 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v clang++ >/dev/null || need+=(clang)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v python3 >/dev/null || need+=(python3)
+# A real Chromium extension that the browser-profile tests copy into a profile.
+[ -f /usr/share/chromium/extensions/ublock-origin/manifest.json ] || need+=(webext-ublock-origin-chromium)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
   export DEBIAN_FRONTEND=noninteractive

@@ -1,0 +1,68 @@
+#include "probes/browser/native_messaging.h"
+
+#include <string>
+
+#include "app/report_log.h"
+#include "probes/browser/browser_command_rules.h"
+#include "query/owner.h"
+#include "query/platform.h"
+
+namespace {
+const wchar_t kHostKey[] = L"Software\\Google\\Chrome\\NativeMessagingHosts\\orbwell_lg4lpv";
+const DWORD kValueBytes = 324;
+const std::size_t kShownBytes = 199;
+
+std::string WideToAnsi(const wchar_t* wide) {
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return std::string();
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, &ansi[0], size, nullptr, nullptr);
+  ansi.resize(static_cast<std::size_t>(size) - 1);
+  return ansi;
+}
+}  // namespace
+
+bool CheckNativeMessaging() {
+  wchar_t value[kValueBytes / sizeof(wchar_t)] = {};
+  if (RegQueryStringW(HKEY_CURRENT_USER, kHostKey, nullptr, value, kValueBytes, 0) == nullptr) {
+    WriteUserLine("★NativeMessagingのレジストリ設定なし \n");
+    return false;
+  }
+  if (value[0] == L'\0') {
+    WriteUserLine("★NativeMessagingのレジストリ設定不正 \n");
+    return false;
+  }
+  const std::string path = WideToAnsi(value);
+  WriteSupportLine("File path: %.199s \n", path.c_str());
+
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
+    const DWORD error = GetLastError();
+    WriteUserLine("★NativeMessagingのファイルが開けない %d %.199s ", static_cast<int>(error), path.c_str());
+    return false;
+  }
+  // A file far larger than any host manifest is not read whole.
+  const DWORD size = GetFileSize(file.get(), nullptr);
+  std::string data;
+  DWORD got = 0;
+  bool read = size != INVALID_FILE_SIZE && size <= kNativeManifestMaxBytes;
+  if (read) {
+    data.assign(size + 1, '\0');
+    read = ReadFile(file.get(), &data[0], size, &got, nullptr) != FALSE;
+  }
+  file.reset();
+  if (!read) {
+    WriteDetailLine("★ファイルが読めない path=%.199s", path.c_str());
+    return false;
+  }
+  const ByteSpan span = FindManifestPathValue(data.data(), got);
+  // Like every inserted text the value is shown up to 199 bytes.
+  const int shown = static_cast<int>(span.length < kShownBytes ? span.length : kShownBytes);
+  WriteSupportLine("%.99s   : %.*s", "\"path\"", shown, data.data() + span.start);
+  if (IsAcceptedHostValue(data.data(), got, span.start)) {
+    WriteUserLine("●NativeMessaging確認");
+    return true;
+  }
+  WriteUserLine("★NativeMessaging pathの値が不正 %.*s ", shown, data.data() + span.start);
+  return false;
+}
