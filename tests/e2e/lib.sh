@@ -70,8 +70,16 @@ machine_state() {
      -type f -printf '%p %s %T@\n' | sort) > "$out.files"
 }
 
-# A registry export as UTF-8 text without the lines Wine itself rewrites.
-registry_text() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' | grep -v -E '^(#time=|;)'; }
+# A registry export as UTF-8 text without what Wine itself writes: time stamps,
+# and the display-driver keys it adds when a program first opens a window on a
+# new display.
+registry_text() {
+  iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' | grep -v -E '^(#time=|;)' | awk '
+    /^\[/ { key = tolower($0)
+            skip = (key ~ /^\[hkey_local_machine\\system\\currentcontrolset\\control\\video(\\|\])/ ||
+                    key ~ /^\[hkey_local_machine\\hardware\\devicemap\\video\]/) }
+    !skip { print }'
+}
 
 install_report() {
   mkdir -p "$DRIVE_C/ReportTool"
