@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/report_log.h"
+#include "query/setupapi.h"
 #include "probes/system/terminal_type_rules.h"
 #include "query/cp932_rules.h"
 #include "query/owner.h"
@@ -24,13 +25,6 @@ typedef INT(WSAAPI* GetAddrInfoFn)(PCSTR, PCSTR, const ADDRINFOA*, PADDRINFOA*);
 typedef VOID(WSAAPI* FreeAddrInfoFn)(PADDRINFOA);
 typedef ULONG(WINAPI* GetAdaptersAddressesFn)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
 
-typedef HDEVINFO(WINAPI* SetupDiGetClassDevsAFn)(const GUID*, PCSTR, HWND, DWORD);
-typedef BOOL(WINAPI* SetupDiEnumDeviceInterfacesFn)(HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD,
-                                                    PSP_DEVICE_INTERFACE_DATA);
-typedef BOOL(WINAPI* SetupDiGetDeviceInterfaceDetailAFn)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA,
-                                                         PSP_DEVICE_INTERFACE_DETAIL_DATA_A, DWORD, PDWORD,
-                                                         PSP_DEVINFO_DATA);
-typedef BOOL(WINAPI* SetupDiDestroyDeviceInfoListFn)(HDEVINFO);
 
 const char kWs2[] = "Ws2_32.dll";
 const ULONG kAdapterFlags = 0x3E;  // no anycast, multicast or DNS servers; prefixes; no friendly names
@@ -61,22 +55,6 @@ struct BatteryInformation {
   ULONG defaultAlert2;
   ULONG criticalBias;
   ULONG cycleCount;
-};
-
-struct SetupApi {
-  DynamicLibrary library;
-  SetupDiGetClassDevsAFn getClassDevs = nullptr;
-  SetupDiEnumDeviceInterfacesFn enumInterfaces = nullptr;
-  SetupDiGetDeviceInterfaceDetailAFn getDetail = nullptr;
-  SetupDiDestroyDeviceInfoListFn destroy = nullptr;
-  bool Load() {
-    if (library.Load("setupapi.dll") == nullptr) return false;
-    getClassDevs = library.Proc<SetupDiGetClassDevsAFn>("SetupDiGetClassDevsA");
-    enumInterfaces = library.Proc<SetupDiEnumDeviceInterfacesFn>("SetupDiEnumDeviceInterfaces");
-    getDetail = library.Proc<SetupDiGetDeviceInterfaceDetailAFn>("SetupDiGetDeviceInterfaceDetailA");
-    destroy = library.Proc<SetupDiDestroyDeviceInfoListFn>("SetupDiDestroyDeviceInfoList");
-    return getClassDevs && enumInterfaces && getDetail && destroy;
-  }
 };
 
 // Formats an IPv4 or IPv6 socket address; empty for other families.
@@ -208,9 +186,13 @@ int CheckPowerStatus() {
 
 int GetBatteryState() {
   SetupApi api;
-  HDEVINFO set = INVALID_HANDLE_VALUE;
-  if (api.Load()) set = api.getClassDevs(&kBatteryInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE || set == nullptr) {
+  if (!api.Load()) {
+    WriteDetailLine("GetBatteryState !SetupDiGetClassDevs %d \n", static_cast<int>(GetLastError()));
+    return CheckPowerStatus();
+  }
+  DeviceInfoSet devices(api, &kBatteryInterface);
+  const HDEVINFO set = devices.get();
+  if (!devices.valid()) {
     WriteDetailLine("GetBatteryState !SetupDiGetClassDevs %d \n", static_cast<int>(GetLastError()));
     return CheckPowerStatus();
   }
@@ -280,7 +262,6 @@ int GetBatteryState() {
       WriteDetailLine("GetBatteryState BATTERY_IS_SHORT_TERM %d \n", i);  // a UPS: not counted
     }
   }
-  api.destroy(set);
   return battery;
 }
 

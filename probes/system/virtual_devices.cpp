@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/report_log.h"
+#include "query/setupapi.h"
 #include "query/owner.h"
 #include "query/platform.h"
 #include "query/cp932_rules.h"
@@ -62,12 +63,6 @@ const DWORD kDiskInterfaceLimit = 1024;
 const DWORD kMaxInterfaceDetail = 64 * 1024;
 const int kFriendlyNameDepth = 16;
 
-typedef HDEVINFO(WINAPI* GetClassDevsFn)(const GUID*, PCSTR, HWND, DWORD);
-typedef BOOL(WINAPI* EnumInterfacesFn)(HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD, PSP_DEVICE_INTERFACE_DATA);
-typedef BOOL(WINAPI* GetInterfaceDetailFn)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA, PSP_DEVICE_INTERFACE_DETAIL_DATA_A,
-                                           DWORD, PDWORD, PSP_DEVINFO_DATA);
-typedef BOOL(WINAPI* GetRegistryPropertyFn)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE, DWORD, PDWORD);
-typedef BOOL(WINAPI* DestroyListFn)(HDEVINFO);
 
 UniqueRegKey OpenRead(HKEY root, const char* path) {
   UniqueRegKey key;
@@ -121,35 +116,6 @@ std::string Narrow(const wchar_t* text) {
   return buffer;
 }
 
-struct SetupApiDisk {
-  DynamicLibrary library;
-  DestroyListFn destroy = nullptr;
-  GetInterfaceDetailFn getDetail = nullptr;
-  EnumInterfacesFn enumInterfaces = nullptr;
-  GetClassDevsFn getClassDevs = nullptr;
-  GetRegistryPropertyFn getProperty = nullptr;
-  bool Load() {
-    if (library.Load("setupapi.dll") == nullptr) return false;
-    destroy = library.Proc<DestroyListFn>("SetupDiDestroyDeviceInfoList");
-    getDetail = library.Proc<GetInterfaceDetailFn>("SetupDiGetDeviceInterfaceDetailA");
-    enumInterfaces = library.Proc<EnumInterfacesFn>("SetupDiEnumDeviceInterfaces");
-    getClassDevs = library.Proc<GetClassDevsFn>("SetupDiGetClassDevsA");
-    getProperty = library.Proc<GetRegistryPropertyFn>("SetupDiGetDeviceRegistryPropertyA");
-    // A missing entry point is never called: the lookup then gives no name.
-    return destroy && getDetail && enumInterfaces && getClassDevs && getProperty;
-  }
-  bool Property(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property, char* buffer, DWORD size) {
-    if (size == 0) return false;
-    memset(buffer, 0, size);
-    if (!getProperty(set, device, property, nullptr, reinterpret_cast<BYTE*>(buffer), size - 1, nullptr)) {
-      buffer[0] = '\0';
-      return false;
-    }
-    buffer[size - 1] = '\0';
-    return true;
-  }
-};
-
 const char* FindFriendlyName(HKEY key, const char* path, const char* driver, char* buffer, DWORD size, int depth) {
   UniqueRegKey open = OpenRead(key, path);
   if (!open) return nullptr;
@@ -190,10 +156,12 @@ int GetDriveDiskNumber(char letter) {
 const char* GetDiskFriendlyName(int diskNumber, char* buffer, DWORD size) {
   if (buffer == nullptr || size == 0) return nullptr;
   buffer[0] = '\0';
-  SetupApiDisk api;
-  if (!api.Load()) return nullptr;
-  HDEVINFO set = api.getClassDevs(&kDiskInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE || set == nullptr) return nullptr;
+  SetupApi api;
+  // A missing entry point is never called: the lookup then gives no name.
+  if (!api.Load() || !api.HasProperties()) return nullptr;
+  DeviceInfoSet devices(api, &kDiskInterface);
+  if (!devices.valid()) return nullptr;
+  const HDEVINFO set = devices.get();
 
   SP_DEVINFO_DATA device = {};
   bool found = false;
@@ -248,7 +216,6 @@ const char* GetDiskFriendlyName(int diskNumber, char* buffer, DWORD size) {
       result = buffer;
     }
   }
-  api.destroy(set);
   return result;
 }
 
