@@ -48,3 +48,11 @@ fi
 # The server outlives this script: keep it off the caller's output pipe.
 wineserver -p > /dev/null 2>&1 < /dev/null || true  # already running is fine
 wine cmd /c exit > /dev/null 2>&1 < /dev/null || true
+# Once per suite run, with the display set: do 32-bit programs run here?
+detect_32bit
+printf 'runs=%s\nprobe=%s\n' "$RUNS_32BIT" "$RUNS_32BIT_PROBE" > "$BUILD_DIR/runs-32bit.txt"
+if [ "$RUNS_32BIT" = 1 ]; then
+  echo "32-bit Windows programs run here ($RUNS_32BIT_PROBE): the 32-bit test programs run too"
+else
+  echo "skipped: the 32-bit test programs (this machine does not run 32-bit programs: $RUNS_32BIT_PROBE)"
+fi

@@ -221,7 +221,9 @@ bool GetProcessExePath(DWORD processId, std::string& path) {
     path = module.szExePath;
     return true;
   }
-  if (GetLastError() != ERROR_ACCESS_DENIED) return false;
+  // Any failed snapshot falls back to the image name: besides a refused one,
+  // a 32-bit Report cannot snapshot a 64-bit process (ERROR_PARTIAL_COPY on
+  // Windows), and 64-bit Acrobat is common.
   typedef BOOL(WINAPI * QueryImageNameFn)(HANDLE, DWORD, LPSTR, PDWORD);
   auto queryImageName = GetLoadedProc<QueryImageNameFn>("kernel32.dll", "QueryFullProcessImageNameA");
   if (queryImageName == nullptr) return false;

@@ -240,7 +240,7 @@ TEST_F(RegistryTest, RegKeyQueryStringValueCases) {
 // ---- Libraries, buffers, file times ------------------------------------
 
 TEST(DynamicLibraryTest, LoadsOnceAndReleases) {
-  const std::string path = Fixture64("qv_second_translation.dll");
+  const std::string path = FixtureOwn("qv_second_translation.dll");
   {
     DynamicLibrary missing;
     EXPECT_EQ(missing.Load("report_tests_no_such.dll"), nullptr);
@@ -379,6 +379,6 @@ TEST(OsInfoTest, StartUpFillMatchesTheProcess) {
   EXPECT_EQ(IsWow64(), wow != FALSE);
   EXPECT_EQ(OsInfo.isWow64, wow != FALSE);
   EXPECT_FALSE(OsInfo.isWin9x);
-  EXPECT_EQ(ProgramFolder(), Bin64());
+  EXPECT_EQ(ProgramFolder(), BinOwn());
 }
 }  // namespace

@@ -94,7 +94,7 @@ TEST(VersionInfoFailureTest, MissingOrEmptyPathsGiveNothing) {
 
 TEST(VersionInfoFailureTest, TruncatedAndGarbageFilesGiveNothing) {
   ScratchDir dir("query_version");
-  const std::string whole = ReadWholeFile(Fixture64("qv_fixed.exe"));
+  const std::string whole = ReadWholeFile(FixtureOwn("qv_fixed.exe"));
   ASSERT_GT(whole.size(), 1024u);
   const std::string cut = dir.Write("cut.exe", whole.substr(0, 1024));  // headers only
   const std::string junk = dir.Write("junk.dll", std::string(4096, '\x5C'));
@@ -107,7 +107,7 @@ TEST(VersionInfoFailureTest, TruncatedAndGarbageFilesGiveNothing) {
 }
 
 TEST(ModuleVersionTest, LoadedModuleGivesItsFileVersion) {
-  const std::string path = Fixture64("qv_fixed.exe");
+  const std::string path = FixtureOwn("qv_fixed.exe");
   HMODULE module = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(GetModuleVersionQuad(module), V(2, 5, 300, 7));

@@ -157,6 +157,8 @@ std::string Bin64() { return EnvFolder("REPORT_TEST_BIN64"); }
 std::string Bin32() { return EnvFolder("REPORT_TEST_BIN32"); }
 std::string Fixture64(const std::string& file) { return Bin64() + "fixtures\\x64\\" + file; }
 std::string Fixture32(const std::string& file) { return Bin32() + "fixtures\\x86\\" + file; }
+std::string FixtureOwn(const std::string& file) { return sizeof(void*) == 8 ? Fixture64(file) : Fixture32(file); }
+std::string BinOwn() { return sizeof(void*) == 8 ? Bin64() : Bin32(); }
 
 ChildProcess::ChildProcess(const std::string& commandLine, bool waitForInputIdle) {
   STARTUPINFOA startup = {};

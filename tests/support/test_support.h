@@ -59,6 +59,10 @@ std::string Bin64();
 std::string Bin32();
 std::string Fixture64(const std::string& file);  // bin\fixtures\x64\file
 std::string Fixture32(const std::string& file);  // bin\fixtures\x86\file
+// The fixture of this test program's own bitness: what it can load itself.
+std::string FixtureOwn(const std::string& file);
+// The folder this test program was built into.
+std::string BinOwn();
 
 // Deletes a file or folder tree; quiet when it is not there.
 void RemoveTree(const std::string& path);

@@ -204,6 +204,7 @@ TEST(AcrobatChain, OlderProgramDefersToARunningOne) {
   PdfMachine pdf("apps_pdf_running");
   pdf.Program(Fixture32("Acrobat81.exe"), "Acrobat.exe");
   pdf.Control(Fixture32("pdf.ocx"), "pdf.ocx");
+  // A 64-bit program: a 32-bit Report cannot snapshot its modules.
   const std::string running = CopyInto(Fixture64("AcrobatWindow.exe"), pdf.dir().path() + "Running\\Acrobat.exe");
   ChildProcess host("\"" + running + "\" AcrobatSDIWindow");
   for (int i = 0; i < 100 && FindWindowExA(nullptr, nullptr, "AcrobatSDIWindow", nullptr) == nullptr; ++i) Sleep(50);

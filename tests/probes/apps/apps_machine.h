@@ -12,9 +12,14 @@
 
 class AppsMachine {
  public:
+  // Keys land in this program's own view unless a view is given: a 32-bit
+  // test program under WOW64 seeds what a 32-bit Report reads by default.
+  explicit AppsMachine(REGSAM view = 0) : view_(view) {}
+
   // A fresh key under root; removed, with everything below it, at the end.
   // Asking again for the same key keeps what it holds.
-  ScratchKey& Key(HKEY root, const std::string& path, REGSAM view = 0) {
+  ScratchKey& Key(HKEY root, const std::string& path) { return Key(root, path, view_); }
+  ScratchKey& Key(HKEY root, const std::string& path, REGSAM view) {
     for (auto& key : keys_)
       if (key->root() == root && _stricmp(key->path().c_str(), path.c_str()) == 0) return *key;
     keys_.push_back(std::make_unique<ScratchKey>(root, path, view));
@@ -42,6 +47,7 @@ class AppsMachine {
   }
 
  private:
+  REGSAM view_;
   std::vector<std::unique_ptr<ScratchKey>> keys_;
 };
 

@@ -74,10 +74,18 @@ TEST(BrowserWindows, BlocksOfEveryBrowserWindowAndTheProcessWalk) {
                          "Title\t\n"),
             std::string::npos);
   // A window of another maker's module: Support, process id in hexadecimal.
-  const std::string pane0Line = LineHolding(support, " " + Hex(pane0) + "\t");
-  EXPECT_EQ(pane0Line.rfind("   " + Hex(pane0) + "\t" + Hex(frame) + "\t" + HexId(host.id()) + "\t", 0), 0u)
-      << pane0Line;
-  EXPECT_NE(pane0Line.find("\tPluginPane0\tpane0\t\n"), std::string::npos);
+  // A 32-bit Report lists this 64-bit host through the companion, which
+  // records no modules, so there the window stands in Analysis like any other.
+  if (sizeof(void*) == 8) {
+    const std::string pane0Line = LineHolding(support, " " + Hex(pane0) + "\t");
+    EXPECT_EQ(pane0Line.rfind("   " + Hex(pane0) + "\t" + Hex(frame) + "\t" + HexId(host.id()) + "\t", 0), 0u)
+        << pane0Line;
+    EXPECT_NE(pane0Line.find("\tPluginPane0\tpane0\t\n"), std::string::npos);
+  } else {
+    EXPECT_EQ(support.find(" " + Hex(pane0) + "\t"), std::string::npos);
+    const std::string pane0Line = LineHolding(detail, " " + Hex(pane0) + "\t");
+    EXPECT_EQ(pane0Line.rfind("   " + Hex(pane0) + "\t" + Hex(frame) + "\t" + pid + "\t", 0), 0u) << pane0Line;
+  }
   // One of a Microsoft module: Analysis only, decimal process id.
   EXPECT_EQ(support.find(" " + Hex(pane1) + "\t"), std::string::npos);
   const std::string pane1Line = LineHolding(detail, " " + Hex(pane1) + "\t");

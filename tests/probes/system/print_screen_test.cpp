@@ -105,12 +105,12 @@ TEST(PrintScreenFactsTest, MutexAccessAndModuleVersions) {
   EXPECT_EQ(GetMutexOpenAccess(), 0x120001u);
   EXPECT_EQ(GetModuleVersionMax(nullptr), 0u);
   // A module whose product version is larger than its file version.
-  HMODULE fixed = LoadLibraryExA(Fixture64("qv_fixed.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  HMODULE fixed = LoadLibraryExA(FixtureOwn("qv_fixed.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(GetModuleVersionMax(fixed), MakeVersionQuad(3, 1, 4, 1));
   FreeLibrary(fixed);
   // A product version that does not parse leaves the file version.
-  HMODULE comma = LoadLibraryExA(Fixture64("qv_comma.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  HMODULE comma = LoadLibraryExA(FixtureOwn("qv_comma.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(comma, nullptr);
   EXPECT_EQ(GetModuleVersionMax(comma), MakeVersionQuad(1, 7, 27, 0));
   FreeLibrary(comma);
