@@ -374,17 +374,23 @@ TEST(CompanionLinkTest, TemporaryFolderWithBlankDashPercentAndJapaneseName) {
 TEST(CompanionLinkTest, ForeignClientOnThePipeIsRefused) {
   // The squatter guesses the pipe names from the tick count and connects
   // before the companion can; its fake answer must never reach the report.
-  ChildProcess squatter("\"" + Bin64() + "pipe_squatter.exe\" 15000");
-  ASSERT_TRUE(squatter.started());
-  Sleep(300);
-  CompanionResource resource;
+  // It wins the race most times, not always: a few rounds make sure it won
+  // at least once.
   ChildProcess host(WindowHost(Loads("lantern_plugin.dll")));
   WaitReady(host);
-  LogCapture log;
-  ListModulesViaCompanion(host.id());
-  EXPECT_EQ(log.Detail().find("INJECTED"), std::string::npos);
-  EXPECT_NE(log.Detail().find("Modlist6以外の接続を拒否 "), std::string::npos) << "the squatter lost the race";
-  EXPECT_NE(log.Support().find("lantern_plugin.dll, "), std::string::npos) << log.Detail();
+  bool refused = false;
+  for (int round = 0; round < 5 && !refused; ++round) {
+    ChildProcess squatter("\"" + Bin64() + "pipe_squatter.exe\" 15000");
+    ASSERT_TRUE(squatter.started());
+    Sleep(300);
+    CompanionResource resource;
+    LogCapture log;
+    ListModulesViaCompanion(host.id());
+    EXPECT_EQ(log.Detail().find("INJECTED"), std::string::npos);
+    EXPECT_NE(log.Support().find("lantern_plugin.dll, "), std::string::npos) << log.Detail();
+    refused = log.Detail().find("Modlist6以外の接続を拒否 ") != std::string::npos;
+  }
+  EXPECT_TRUE(refused) << "the squatter lost the race every time";
 }
 
 TEST(CompanionLinkTest, EmergencyCleanupEndsTheCompanionAndDeletesItsFile) {
