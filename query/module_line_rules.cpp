@@ -12,13 +12,20 @@ std::string ModuleLine(const ModuleTexts& t) {
                t.productVersion.size() + 24);
   for (const std::string* part : {&t.handle, &t.name, &t.path, &t.fileVersion, &t.originalFilename,
                                   &t.companyName, &t.productName}) {
-    line += *part;
+    AppendWithoutControls(line, *part);
     line += ", ";
   }
   line += '"';
-  line += t.productVersion;
+  AppendWithoutControls(line, t.productVersion);
   line += "\" \n";
   return line;
+}
+
+void AppendWithoutControls(std::string& out, const std::string& text) {
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    out += (u < 0x20 || u == 0x7F) ? ' ' : c;
+  }
 }
 
 bool IsMicrosoftCompany(const std::string& companyName) {

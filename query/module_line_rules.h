@@ -14,7 +14,15 @@ struct ModuleTexts {
 };
 
 // "%p, %s, %s, %s, %s, %s, %s, \"%s\" \n" filled with the texts in order.
+// Every control character inside a text (CR, LF, tab, ...) becomes a blank:
+// the companion's answers are framed by line ends, and a version string that
+// holds one would end the answer early. Report's own lines follow the same
+// rule so both listings look alike.
 std::string ModuleLine(const ModuleTexts& texts);
+
+// Appends text with each control character (0x00-0x1F, 0x7F) replaced by a
+// blank. Byte-wise is safe in cp932: no trail byte lies in those ranges.
+void AppendWithoutControls(std::string& out, const std::string& text);
 
 // The column header written before the module lines of a process.
 extern const char kModuleHeaderLine[];

@@ -38,3 +38,15 @@ foreach(src ${TOOL_SOURCES})
   target_link_libraries(${tool} PRIVATE report_core ${STATIC_LINK})
   add_dependencies(tools ${tool})
 endforeach()
+
+# The stand-in companion carried the way Report carries Modlist6, so the link
+# tests start it through the ordinary extraction.
+set(STANDIN_RC ${CMAKE_BINARY_DIR}/standin_companion.rc)
+file(CONFIGURE OUTPUT ${STANDIN_RC}
+  CONTENT "\"MODLIST6.EXE\" RCDATA \"${CMAKE_BINARY_DIR}/bin/companion_standin.exe\"\n")
+add_library(standin_companion SHARED ${CMAKE_SOURCE_DIR}/tests/fixtures/stub_dll.c ${STANDIN_RC})
+set_target_properties(standin_companion PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set_source_files_properties(${STANDIN_RC} PROPERTIES OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/bin/companion_standin.exe)
+target_link_options(standin_companion PRIVATE -static -Wl,--no-insert-timestamp)
+add_dependencies(standin_companion companion_standin)
+add_dependencies(tools standin_companion)

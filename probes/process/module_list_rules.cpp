@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 bool ModuleHandleTable::Add(std::uintptr_t handle) {
   if (count >= kCapacity) return false;
@@ -48,15 +49,44 @@ bool CompanionPipePath(const std::string& name, char* buffer, std::size_t buffer
   return true;
 }
 
-bool AnswerLineJoiner::Add(const char* piece) {
-  if (piece == nullptr) return false;
-  const std::size_t n = std::strlen(piece);
-  const bool ends = n > 0 && piece[n - 1] == '\n';
-  const std::size_t room = line_.size() < kMaxLine ? kMaxLine - line_.size() : 0;
-  const std::size_t body = ends ? n - 1 : n;
-  line_.append(piece, body < room ? body : room);
-  if (ends) line_ += '\n';
-  return ends;
+void AnswerSplitter::Append(char c) {
+  if (current_.size() < kMaxLine) current_ += c;
+}
+
+void AnswerSplitter::Feed(const char* data, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    const char c = data[i];
+    if (pendingCr_) {
+      pendingCr_ = false;
+      if (c != '\n') Append('\r');
+    }
+    if (c == '\r') {
+      pendingCr_ = true;
+    } else if (c == '\n') {
+      current_ += '\n';
+      complete_.push_back(std::move(current_));
+      current_.clear();
+    } else {
+      Append(c);
+    }
+  }
+}
+
+bool AnswerSplitter::Next(std::string* line) {
+  if (complete_.empty()) return false;
+  *line = std::move(complete_.front());
+  complete_.pop_front();
+  return true;
+}
+
+std::string AnswerSplitter::Rest() const {
+  std::string rest = current_;
+  if (pendingCr_) rest += '\r';
+  return rest;
+}
+
+CompanionAnswerLimits DefaultCompanionAnswerLimits() {
+  return {kCompanionStallMs, kCompanionAnswerMs, kCompanionAnswerLines, kCompanionAnswerBytes};
 }
 
 bool ParseAnswerLine(const std::string& line, int* level, std::string* text) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 // Handles of the modules of the last listing whose maker is not Microsoft.
@@ -56,22 +57,43 @@ bool BuildCompanionCommandLine(const String& exePath, const String& pipeName, st
   return true;
 }
 
-// Joins the pieces that a fixed-size line read returns for one long line.
-// A joined line keeps at most kMaxLine bytes (the rest is dropped, the line
-// end kept) so a runaway answer cannot exhaust memory.
-class AnswerLineJoiner {
+// Splits the raw bytes of one answer into lines the way a text-mode stream
+// reads them: CR LF becomes LF, a lone CR stays. A line keeps at most
+// kMaxLine bytes before its line end (the rest is dropped), so a runaway
+// answer cannot exhaust memory.
+class AnswerSplitter {
  public:
   static constexpr std::size_t kMaxLine = 64 * 1024;
-  // Adds one piece; true when the line is complete (the piece ended in '\n').
-  bool Add(const char* piece);
-  // The line so far, also usable at the end of the stream.
-  const std::string& line() const { return line_; }
-  bool empty() const { return line_.empty(); }
-  void Reset() { line_.clear(); }
+  void Feed(const char* data, std::size_t size);
+  // Takes the next complete line (ending in '\n'); false when none is complete.
+  bool Next(std::string* line);
+  // What arrived after the last complete line: the part of a line that an
+  // ended stream cut short.
+  std::string Rest() const;
 
  private:
-  std::string line_;
+  void Append(char c);
+  std::deque<std::string> complete_;
+  std::string current_;
+  bool pendingCr_ = false;
 };
+
+// Bounds on one answer of the companion. A stall (no byte for stallMs) means
+// the companion stopped answering; the other bounds cut an answer that never
+// ends.
+struct CompanionAnswerLimits {
+  unsigned long stallMs;
+  unsigned long answerMs;
+  unsigned long maxLines;
+  std::size_t maxBytes;
+};
+// The bounds Report runs with: far above any real process (a module line is a
+// few hundred bytes, a process has some hundred modules).
+constexpr unsigned long kCompanionStallMs = 10000;   // no byte for this long: stalled
+constexpr unsigned long kCompanionAnswerMs = 60000;  // a whole answer
+constexpr unsigned long kCompanionAnswerLines = 20000;
+constexpr std::size_t kCompanionAnswerBytes = 4u * 1024 * 1024;
+CompanionAnswerLimits DefaultCompanionAnswerLimits();
 
 // One answer line: the level digit, a separator, then the text. False for a
 // line shorter than two characters, which ends the answer. Level 0 is User,

@@ -1,9 +1,8 @@
 #include "probes/process/process_modules.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -36,6 +35,17 @@ using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 HMODULE g_resourceModule = nullptr;
 bool g_linkFailed = false;
+// A companion that stalled or broke off mid-answer is not started again in
+// this run: the cause (a security product holding it, a dead network share)
+// would only stall the next one too.
+bool g_companionFailed = false;
+CompanionAnswerLimits g_limits = DefaultCompanionAnswerLimits();
+
+// The one transfer in flight on the pipe. Static, so a transfer that is still
+// being cancelled never writes into a finished stack frame.
+OVERLAPPED g_io = {};
+HANDLE g_ioEvent = nullptr;
+char g_readBuffer[4096];
 
 // Plain copies for the emergency cleanup, which must not touch the heap or
 // the C runtime of a thread that was ended mid-call.
@@ -64,29 +74,57 @@ std::wstring ToWide(const std::string& text) {
   return wide;
 }
 
-void ClosePipeAndStreams() {
+void ClosePipe() {
   CompanionLinkRecord& link = CompanionLink;
-  if (link.writeStream != nullptr) {
-    std::fclose(link.writeStream);  // closes its descriptor and that handle too
-    link.writeStream = nullptr;
-    link.writeFd = -1;
-  } else if (link.writeFd != -1) {
-    _close(link.writeFd);
-    link.writeFd = -1;
-  }
-  if (link.readStream != nullptr) {
-    std::fclose(link.readStream);
-    link.readStream = nullptr;
-    link.readFd = -1;
-  } else if (link.readFd != -1) {
-    _close(link.readFd);
-    link.readFd = -1;
-  }
   if (link.pipe != nullptr && link.pipe != INVALID_HANDLE_VALUE) {
+    CancelIo(link.pipe);
     DisconnectNamedPipe(link.pipe);
     CloseHandle(link.pipe);
   }
   link.pipe = nullptr;
+  link.connected = false;
+}
+
+bool EnsureIoEvent() {
+  if (g_ioEvent == nullptr) g_ioEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return g_ioEvent != nullptr;
+}
+
+void ArmIo() {
+  ResetEvent(g_ioEvent);
+  g_io = OVERLAPPED{};
+  g_io.hEvent = g_ioEvent;
+}
+
+// After a cancel the transfer still completes; wait for that (bounded: the
+// pipe handle is closed soon after in any case).
+void CancelAndSettle(HANDLE pipe) {
+  CancelIo(pipe);
+  WaitForSingleObject(g_ioEvent, 2000);
+}
+
+enum class IoResult { Done, TimedOut, Failed };
+
+// One read or write on the pipe that waits at most ms for the other end.
+IoResult PipeTransfer(bool write, void* data, DWORD size, DWORD ms, DWORD* transferred, DWORD* error) {
+  HANDLE pipe = CompanionLink.pipe;
+  *transferred = 0;
+  ArmIo();
+  const BOOL started = write ? WriteFile(pipe, data, size, nullptr, &g_io) : ReadFile(pipe, data, size, nullptr, &g_io);
+  if (!started && GetLastError() != ERROR_IO_PENDING) {
+    *error = GetLastError();
+    return IoResult::Failed;
+  }
+  bool timedOut = false;
+  if (WaitForSingleObject(g_ioEvent, ms) != WAIT_OBJECT_0) {
+    timedOut = true;
+    CancelAndSettle(pipe);
+  }
+  // A transfer that finished just as it was cancelled still counts.
+  if (GetOverlappedResult(pipe, &g_io, transferred, FALSE)) return IoResult::Done;
+  *error = GetLastError();
+  if (*error == ERROR_IO_INCOMPLETE || *error == ERROR_OPERATION_ABORTED) timedOut = true;
+  return timedOut ? IoResult::TimedOut : IoResult::Failed;
 }
 
 // Waits a bounded time for the companion to end, ends it if it does not.
@@ -117,37 +155,45 @@ bool DeleteCompanionFile(const std::wstring& path, DWORD* error) {
 
 enum class ConnectResult { Connected, Failed, Foreign };
 
-// Polls the non-blocking pipe until the started companion connects, it ends,
-// or the time runs out. A client that is not the started process is refused.
+// Waits until the started companion connects, it ends, or the time runs out.
+// A client that is not the started process is refused.
 ConnectResult WaitForCompanion(HANDLE pipe, HANDLE process, DWORD processId, DWORD* error) {
   static const GetNamedPipeClientProcessIdFn clientId =
       GetLoadedProc<GetNamedPipeClientProcessIdFn>("kernel32.dll", "GetNamedPipeClientProcessId");
   const DWORD start = GetTickCount();
   bool refused = false;
   for (;;) {
-    if (!ConnectNamedPipe(pipe, nullptr)) {
-      const DWORD e = GetLastError();
-      if (e == ERROR_PIPE_CONNECTED) {
-        ULONG client = 0;
-        if (clientId == nullptr || (clientId(pipe, &client) && client == processId)) return ConnectResult::Connected;
-        WriteDetailLine("Modlist6以外の接続を拒否 %lu \n", static_cast<unsigned long>(client));
-        DisconnectNamedPipe(pipe);
-        refused = true;
-      } else if (e == ERROR_NO_DATA) {
-        DisconnectNamedPipe(pipe);  // a client came and went; listen again
-      } else if (e != ERROR_PIPE_LISTENING) {
-        *error = e;
-        return ConnectResult::Failed;
-      }
-    }
-    if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0) {
-      // The companion ended without connecting (it exits when the pipe is busy).
-      *error = ERROR_BROKEN_PIPE;
-      return refused ? ConnectResult::Foreign : ConnectResult::Failed;
-    }
-    if (GetTickCount() - start > kConnectTimeoutMs) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= kConnectTimeoutMs) {
       *error = WAIT_TIMEOUT;
       return refused ? ConnectResult::Foreign : ConnectResult::Failed;
+    }
+    ArmIo();
+    DWORD e = ConnectNamedPipe(pipe, &g_io) ? ERROR_SUCCESS : GetLastError();
+    if (e == ERROR_IO_PENDING) {
+      HANDLE waits[2] = {g_ioEvent, process};
+      const DWORD w = WaitForMultipleObjects(2, waits, FALSE, kConnectTimeoutMs - elapsed);
+      if (w != WAIT_OBJECT_0) {
+        CancelAndSettle(pipe);
+        // The companion ended without connecting (it exits when the pipe is
+        // busy), or the time ran out.
+        *error = w == WAIT_OBJECT_0 + 1 ? ERROR_BROKEN_PIPE : WAIT_TIMEOUT;
+        return refused ? ConnectResult::Foreign : ConnectResult::Failed;
+      }
+      DWORD ignored = 0;
+      e = GetOverlappedResult(pipe, &g_io, &ignored, FALSE) ? ERROR_SUCCESS : GetLastError();
+    }
+    if (e == ERROR_SUCCESS || e == ERROR_PIPE_CONNECTED) {
+      ULONG client = 0;
+      if (clientId == nullptr || (clientId(pipe, &client) && client == processId)) return ConnectResult::Connected;
+      WriteDetailLine("Modlist6以外の接続を拒否 %lu \n", static_cast<unsigned long>(client));
+      DisconnectNamedPipe(pipe);
+      refused = true;
+    } else if (e == ERROR_NO_DATA) {
+      DisconnectNamedPipe(pipe);  // a client came and went; listen again
+    } else {
+      *error = e;
+      return ConnectResult::Failed;
     }
   }
 }
@@ -159,9 +205,10 @@ HANDLE CreateCompanionPipe(std::string& name, DWORD* error) {
     name = CompanionPipeName((first + i * 7919) & 0xFFFF);
     char path[32];
     if (!CompanionPipePath(name, path, sizeof path)) break;
-    HANDLE pipe = CreateNamedPipeA(path, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_NOWAIT | kPipeRejectRemoteClients, 1,
-                                   1024, 0, 100, nullptr);
+    HANDLE pipe =
+        CreateNamedPipeA(path, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | kPipeRejectRemoteClients, 1, 1024, 0, 100,
+                         nullptr);
     if (pipe != INVALID_HANDLE_VALUE) return pipe;
     *error = GetLastError();
     // The name is taken by another pipe: try another one.
@@ -170,33 +217,16 @@ HANDLE CreateCompanionPipe(std::string& name, DWORD* error) {
   return INVALID_HANDLE_VALUE;
 }
 
-bool OpenStreams() {
-  CompanionLinkRecord& link = CompanionLink;
-  HANDLE self = GetCurrentProcess();
-  HANDLE writeHandle = nullptr;
-  HANDLE readHandle = nullptr;
-  // Each descriptor owns a duplicate, so closing both streams closes each
-  // handle once and the pipe handle itself stays for the disconnect.
-  if (!DuplicateHandle(self, link.pipe, self, &writeHandle, 0, FALSE, DUPLICATE_SAME_ACCESS)) return false;
-  if (!DuplicateHandle(self, link.pipe, self, &readHandle, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    CloseHandle(writeHandle);
-    return false;
-  }
-  link.writeFd = _open_osfhandle(reinterpret_cast<intptr_t>(writeHandle), _O_TEXT | _O_WRONLY);
-  if (link.writeFd == -1) CloseHandle(writeHandle);
-  link.readFd = _open_osfhandle(reinterpret_cast<intptr_t>(readHandle), _O_TEXT);
-  if (link.readFd == -1) CloseHandle(readHandle);
-  if (link.writeFd != -1) link.writeStream = _fdopen(link.writeFd, "wt");
-  if (link.readFd != -1) link.readStream = _fdopen(link.readFd, "rt");
-  return link.writeStream != nullptr && link.readStream != nullptr;
-}
-
 // One start: pipe, process, connection. Foreign means a client other than the
 // companion took the pipe and the companion could not connect.
 ConnectResult StartOnce() {
   CompanionLinkRecord& link = CompanionLink;
   std::string pipeName;
   DWORD error = 0;
+  if (!EnsureIoEvent()) {
+    WriteDetailLine("Modlist6 との通信路を開けない \n");
+    return ConnectResult::Failed;
+  }
   link.pipe = CreateCompanionPipe(pipeName, &error);
   if (link.pipe == INVALID_HANDLE_VALUE) {
     link.pipe = nullptr;
@@ -231,27 +261,34 @@ ConnectResult StartOnce() {
     WriteDetailLine("ConnectNamedPipe 失敗 %lu \n", static_cast<unsigned long>(error));
     return result;
   }
-  // Reads and writes on the streams block again from here on.
-  DWORD mode = PIPE_READMODE_BYTE | PIPE_WAIT;
-  if (!SetNamedPipeHandleState(link.pipe, &mode, nullptr, nullptr) || !OpenStreams()) {
-    WriteDetailLine("Modlist6 との通信路を開けない \n");
-    return ConnectResult::Failed;
-  }
+  link.connected = true;
   return ConnectResult::Connected;
 }
 
-void HandleAnswerLine(const std::string& line, bool* ended) {
-  int level = 2;
-  std::string text;
-  if (!ParseAnswerLine(line, &level, &text)) {
-    *ended = true;
-    return;
-  }
-  WriteLineAtLevel(level, text.c_str());
+// Ends the companion at once, closes the pipe and deletes the file.
+void EndLink(DWORD exitWaitMs) {
+  CompanionLinkRecord& link = CompanionLink;
+  EndCompanionProcess(exitWaitMs);
+  ClosePipe();
+  DWORD error = 0;
+  if (!link.exePathW.empty() && !DeleteCompanionFile(link.exePathW, &error))
+    WriteDetailLine("Modlist6.exe を削除できない %lu \n", static_cast<unsigned long>(error));
+  g_emergencyPath[0] = L'\0';
+  link.exePathW.clear();
+  link.exePath.clear();
 }
+
+void FailLink() {
+  EndLink(0);
+  g_companionFailed = true;
+}
+
+unsigned long Seconds(unsigned long ms) { return (ms + 999) / 1000; }
 }  // namespace
 
 void SetCompanionResourceModule(HMODULE module) { g_resourceModule = module; }
+void SetCompanionAnswerLimits(const CompanionAnswerLimits& limits) { g_limits = limits; }
+void ForgetCompanionFailure() { g_companionFailed = false; }
 
 bool IsProcess64Bit(DWORD processId) {
   static const IsWow64ProcessFn isWow64 = GetLoadedProc<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
@@ -334,7 +371,7 @@ bool ExtractResourceToFile(HMODULE module, const wchar_t* name, const wchar_t* p
 
 bool StartCompanion() {
   CompanionLinkRecord& link = CompanionLink;
-  if (link.pipe != nullptr || g_linkFailed) return link.writeStream != nullptr;
+  if (link.pipe != nullptr || g_linkFailed) return link.connected;
 
   wchar_t temp[MAX_PATH + 1] = {};
   const DWORD n = GetTempPathW(MAX_PATH, temp);
@@ -363,7 +400,7 @@ bool StartCompanion() {
     const ConnectResult result = StartOnce();
     if (result == ConnectResult::Connected) return true;
     // Nothing of a failed start is kept open; its process is ended.
-    ClosePipeAndStreams();
+    ClosePipe();
     EndCompanionProcess(0);
     if (result != ConnectResult::Foreign) break;
   }
@@ -372,40 +409,91 @@ bool StartCompanion() {
 }
 
 void ListModulesViaCompanion(DWORD processId) {
-  if (!StartCompanion()) return;
-  CompanionLinkRecord& link = CompanionLink;
-  std::fprintf(link.writeStream, "%lu\n", static_cast<unsigned long>(processId));
-  std::fflush(link.writeStream);
-  char buffer[512];
-  AnswerLineJoiner joiner;
-  bool ended = false;
-  while (!ended && std::fgets(buffer, sizeof buffer, link.readStream) != nullptr) {
-    if (!joiner.Add(buffer)) continue;  // a long line arrives in pieces
-    HandleAnswerLine(joiner.line(), &ended);
-    joiner.Reset();
+  if (g_companionFailed) {
+    WriteDetailLine("プロセス内のモジュール一覧取得できず \n");
+    return;
   }
-  // The companion ended or broke the pipe mid-line: keep what arrived.
-  if (!ended && !joiner.empty()) HandleAnswerLine(joiner.line(), &ended);
+  if (!StartCompanion()) return;
+  const CompanionAnswerLimits limits = g_limits;
+  // The request as a text-mode stream writes it.
+  char request[24];
+  const int length = std::snprintf(request, sizeof request, "%lu\r\n", static_cast<unsigned long>(processId));
+  DWORD done = 0;
+  DWORD error = 0;
+  const IoResult sent = PipeTransfer(true, request, static_cast<DWORD>(length), limits.stallMs, &done, &error);
+  if (sent == IoResult::TimedOut) {
+    WriteSupportLine("Modlist6 応答タイムアウト %lu 秒 \n", Seconds(limits.stallMs));
+    FailLink();
+    return;
+  }
+  if (sent != IoResult::Done || done != static_cast<DWORD>(length)) {
+    WriteSupportLine("Modlist6 への要求を送れない %lu \n", static_cast<unsigned long>(error));
+    FailLink();
+    return;
+  }
+
+  AnswerSplitter answer;
+  const DWORD start = GetTickCount();
+  unsigned long lines = 0;
+  std::size_t bytes = 0;
+  std::string line;
+  bool tooManyLines = false;
+  for (;;) {
+    while (answer.Next(&line)) {
+      int level = 2;
+      std::string text;
+      if (!ParseAnswerLine(line, &level, &text)) return;  // the empty line: the answer is whole
+      if (lines >= limits.maxLines) {
+        tooManyLines = true;
+        break;
+      }
+      WriteLineAtLevel(level, text.c_str());
+      ++lines;
+    }
+    const DWORD elapsed = GetTickCount() - start;
+    if (tooManyLines || bytes >= limits.maxBytes || elapsed >= limits.answerMs) {
+      WriteSupportLine("Modlist6 応答が上限を超えたため打ち切り %lu 行 \n", lines);
+      FailLink();
+      return;
+    }
+    const DWORD left = limits.answerMs - elapsed;
+    const DWORD wait = left < limits.stallMs ? left : limits.stallMs;
+    const IoResult got = PipeTransfer(false, g_readBuffer, sizeof g_readBuffer, wait, &done, &error);
+    if (got == IoResult::Done) {
+      answer.Feed(g_readBuffer, done);
+      bytes += done;
+      continue;
+    }
+    if (got == IoResult::TimedOut) {
+      if (wait < limits.stallMs) continue;  // the whole answer's time is up: cut above
+      WriteSupportLine("Modlist6 応答タイムアウト %lu 秒 \n", Seconds(limits.stallMs));
+      FailLink();
+      return;
+    }
+    // The companion ended or broke the pipe mid-answer: keep what arrived.
+    const std::string rest = answer.Rest();
+    int level = 2;
+    std::string text;
+    if (ParseAnswerLine(rest, &level, &text)) WriteLineAtLevel(level, text.c_str());
+    WriteSupportLine("Modlist6 応答が途中で終わった \n");
+    FailLink();
+    return;
+  }
 }
 
 void StopCompanion() {
   CompanionLinkRecord& link = CompanionLink;
   g_linkFailed = false;
   if (link.exePathW.empty()) return;
-  if (link.writeStream != nullptr) {
-    std::fputs("\n", link.writeStream);  // the empty request ends the companion
-    std::fflush(link.writeStream);
+  if (link.connected) {
+    // The empty request ends the companion. It must be read before the pipe
+    // is disconnected, which would discard it.
+    char request[] = "\r\n";
+    DWORD done = 0;
+    DWORD error = 0;
+    PipeTransfer(true, request, 2, 1000, &done, &error);
   }
-  // The companion reads its last request before the pipe is disconnected,
-  // which would discard it.
-  EndCompanionProcess(kExitTimeoutMs);
-  ClosePipeAndStreams();
-  DWORD error = 0;
-  if (!DeleteCompanionFile(link.exePathW, &error))
-    WriteDetailLine("Modlist6.exe を削除できない %lu \n", static_cast<unsigned long>(error));
-  g_emergencyPath[0] = L'\0';
-  link.exePathW.clear();
-  link.exePath.clear();
+  EndLink(kExitTimeoutMs);
 }
 
 void CompanionEmergencyCleanup() {

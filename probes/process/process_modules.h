@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "probes/process/module_list_rules.h"
@@ -15,11 +14,10 @@ extern ModuleHandleTable NonMicrosoftModules;
 struct CompanionLinkRecord {
   std::string exePath;    // ANSI path of the extracted file; empty when none
   std::wstring exePathW;  // the same path as created
-  HANDLE pipe = nullptr;  // server end, created as the first and only instance
-  int writeFd = -1;       // each descriptor owns a duplicate of the pipe handle
-  int readFd = -1;
-  FILE* writeStream = nullptr;
-  FILE* readStream = nullptr;
+  // Server end, the first and only instance, opened for overlapped I/O so
+  // that no read or write waits longer than its bound.
+  HANDLE pipe = nullptr;
+  bool connected = false;  // the companion opened the pipe; requests may go
   HANDLE process = nullptr;  // the companion started by this link
   DWORD processId = 0;
   unsigned startCount = 0;  // companions started in this program run
@@ -36,6 +34,9 @@ bool ExtractResourceToFile(HMODULE module, const wchar_t* name, const wchar_t* p
 // creates the pipe, starts Modlist6 and waits a bounded time for it to
 // connect. True when the link is ready.
 bool StartCompanion();
+// Sends one request and copies the answer into the report. An answer that
+// stalls, breaks off or exceeds its bounds ends the companion for the rest of
+// the run; later processes are then reported as not listed.
 void ListModulesViaCompanion(DWORD processId);
 // Ends the link, waits for the companion to end and deletes its file.
 void StopCompanion();
@@ -43,6 +44,11 @@ void StopCompanion();
 // once and deletes its file without touching the log or the C runtime.
 void CompanionEmergencyCleanup();
 
+// Test hooks; the shipped program never calls them.
+// Bounds on the companion's answers (DefaultCompanionAnswerLimits otherwise).
+void SetCompanionAnswerLimits(const CompanionAnswerLimits& limits);
+// Forgets that a companion failed mid-answer, so a later test can start one.
+void ForgetCompanionFailure();
 // Where StartCompanion takes the companion image from; null means the running
 // program. Tests point it at a module loaded as a data file.
 void SetCompanionResourceModule(HMODULE module);

@@ -19,6 +19,21 @@ TEST(ModuleLineTest, FieldsInOrderWithQuotedProductVersion) {
   EXPECT_EQ(ModuleLine(ModuleTexts{}), ", , , , , , , \"\" \n");
 }
 
+TEST(ModuleLineTest, ControlCharactersInsideTextsBecomeBlanks) {
+  ModuleTexts t;
+  t.handle = "7ff0";
+  t.name = "odd.dll";
+  t.path = "C:\\表\\odd.dll";  // 表 ends in 0x5C and stays whole
+  t.originalFilename = std::string("a\0b", 3);
+  t.companyName = "Line one\r\nLine two";
+  t.productName = "\n\nTab\there\x1a\x7f";
+  t.productVersion = "1.0\r";
+  const std::string line = ModuleLine(t);
+  EXPECT_EQ(line, std::string("7ff0, odd.dll, C:\\表\\odd.dll, , a b, Line one  Line two,   Tab here  , \"1.0 \" \n"));
+  // Only the final line end is left, so the line stays one line on the pipe.
+  EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 1);
+}
+
 TEST(ModuleLineTest, MicrosoftCompanyWithoutRegardToCase) {
   EXPECT_TRUE(IsMicrosoftCompany("Microsoft Corporation"));
   EXPECT_TRUE(IsMicrosoftCompany("MICROSOFT CORPORATION"));

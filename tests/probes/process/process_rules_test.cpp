@@ -109,27 +109,45 @@ TEST(ModuleRules, PipeNameCommandLineAndTheirBuffers) {
   EXPECT_TRUE(BuildCompanionCommandLine(std::string(280, 'a'), std::string("Report1"), 292, line));
 }
 
-TEST(ModuleRules, AnswerLinesAreJoinedParsedAndBounded) {
-  AnswerLineJoiner joiner;
+TEST(ModuleRules, AnswerBytesAreSplitParsedAndBounded) {
+  // Reads end anywhere: inside a line, between CR and LF.
+  AnswerSplitter answer;
   const std::string body(1200, 'x');
-  EXPECT_FALSE(joiner.Add(("1 " + body.substr(0, 509)).c_str()));
-  EXPECT_FALSE(joiner.Add(body.substr(509, 511).c_str()));
-  EXPECT_TRUE(joiner.Add((body.substr(1020) + "\n").c_str()));
+  const std::string wire = "1 " + body + "\r\n2 a\rb\r\r\n\r\n";
+  std::string line;
+  answer.Feed(wire.data(), 700);
+  EXPECT_FALSE(answer.Next(&line));
+  answer.Feed(wire.data() + 700, 503);  // up to and including the first CR
+  EXPECT_FALSE(answer.Next(&line));
+  answer.Feed(wire.data() + 1203, wire.size() - 1203);
   int level = -1;
   std::string text;
-  ASSERT_TRUE(ParseAnswerLine(joiner.line(), &level, &text));
+  ASSERT_TRUE(answer.Next(&line));
+  ASSERT_TRUE(ParseAnswerLine(line, &level, &text));
   EXPECT_EQ(level, 1);
   EXPECT_EQ(text, body + "\n");
-  EXPECT_FALSE(ParseAnswerLine("\n", &level, &text));  // the end of an answer
+  ASSERT_TRUE(answer.Next(&line));
+  EXPECT_EQ(line, "2 a\rb\r\n");  // a lone CR stays, as in a text-mode stream
+  ASSERT_TRUE(answer.Next(&line));
+  EXPECT_FALSE(ParseAnswerLine(line, &level, &text));  // the end of an answer
+  EXPECT_FALSE(answer.Next(&line));
+  EXPECT_EQ(answer.Rest(), "");
   EXPECT_TRUE(ParseAnswerLine("0 user %s %n\n", &level, &text));
   EXPECT_EQ(level, 0);
   EXPECT_EQ(text, "user %s %n\n");
   EXPECT_TRUE(ParseAnswerLine("9 x\n", &level, &text));
   EXPECT_EQ(level, 2);
 
-  joiner.Reset();
-  const std::string piece(511, 'y');
-  for (int i = 0; i < 300; ++i) joiner.Add(piece.c_str());
-  EXPECT_TRUE(joiner.Add("tail\n"));
-  EXPECT_EQ(joiner.line().size(), AnswerLineJoiner::kMaxLine + 1);
+  // A line cut short by the end of the stream is kept, a huge one bounded.
+  AnswerSplitter cut;
+  cut.Feed("1 half\r", 7);
+  EXPECT_FALSE(cut.Next(&line));
+  EXPECT_EQ(cut.Rest(), "1 half\r");
+  AnswerSplitter huge;
+  const std::string piece(4096, 'y');
+  for (int i = 0; i < 40; ++i) huge.Feed(piece.data(), piece.size());
+  huge.Feed("tail\r\n", 6);
+  ASSERT_TRUE(huge.Next(&line));
+  EXPECT_EQ(line.size(), AnswerSplitter::kMaxLine + 1);
+  EXPECT_EQ(line.back(), '\n');
 }
