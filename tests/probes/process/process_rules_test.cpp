@@ -48,6 +48,11 @@ TEST(ProcessRules, ServicePathsAreTriedInOrder) {
   EXPECT_TRUE(SysNativePath("C:\\Windows\\system32\\", "a.exe", path));
   EXPECT_EQ(path, "C:\\Windows\\SysNative\\a.exe");
   EXPECT_FALSE(SysNativePath("system32", "a.exe", path));
+  // 亜 is 88 9F: its trail byte looks like a lead byte, the backslash after it is real.
+  EXPECT_TRUE(SysNativePath("C:\\Windows\\亜\\", "a.exe", path));
+  EXPECT_EQ(path, "C:\\Windows\\SysNative\\a.exe");
+  EXPECT_TRUE(SysNativePath("C:\\表\\system32", "a.exe", path));
+  EXPECT_EQ(path, "C:\\表\\SysNative\\a.exe");
 }
 
 TEST(ProcessRules, DevicePathsMapToWholeDriveNames) {
