@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "query/cp932_rules.h"
+
 bool ModuleHandleTable::Add(std::uintptr_t handle) {
   if (count >= kCapacity) return false;
   handles[count++] = handle;
@@ -52,9 +54,15 @@ bool AnswerLineJoiner::Add(const char* piece) {
   if (piece == nullptr) return false;
   const std::size_t n = std::strlen(piece);
   const bool ends = n > 0 && piece[n - 1] == '\n';
-  const std::size_t room = line_.size() < kMaxLine ? kMaxLine - line_.size() : 0;
+  const std::size_t room = !cut_ && line_.size() < kMaxLine ? kMaxLine - line_.size() : 0;
   const std::size_t body = ends ? n - 1 : n;
   line_.append(piece, body < room ? body : room);
+  if (body > room && !cut_) {
+    // The pieces split characters anywhere: the cut is made on the joined line,
+    // and nothing more of this line is kept.
+    line_.resize(static_cast<std::size_t>(WholeCharsLength(line_, static_cast<int>(kMaxLine))));
+    cut_ = true;
+  }
   if (ends) line_ += '\n';
   return ends;
 }

@@ -57,8 +57,8 @@ bool BuildCompanionCommandLine(const String& exePath, const String& pipeName, st
 }
 
 // Joins the pieces that a fixed-size line read returns for one long line.
-// A joined line keeps at most kMaxLine bytes (the rest is dropped, the line
-// end kept) so a runaway answer cannot exhaust memory.
+// A joined line keeps at most kMaxLine bytes of whole characters (the rest is
+// dropped, the line end kept) so a runaway answer cannot exhaust memory.
 class AnswerLineJoiner {
  public:
   static constexpr std::size_t kMaxLine = 64 * 1024;
@@ -67,10 +67,14 @@ class AnswerLineJoiner {
   // The line so far, also usable at the end of the stream.
   const std::string& line() const { return line_; }
   bool empty() const { return line_.empty(); }
-  void Reset() { line_.clear(); }
+  void Reset() {
+    line_.clear();
+    cut_ = false;
+  }
 
  private:
   std::string line_;
+  bool cut_ = false;  // kMaxLine reached: the rest of the line is dropped
 };
 
 // One answer line: the level digit, a separator, then the text. False for a

@@ -137,4 +137,13 @@ TEST(ModuleRules, AnswerLinesAreJoinedParsedAndBounded) {
   for (int i = 0; i < 300; ++i) joiner.Add(piece.c_str());
   EXPECT_TRUE(joiner.Add("tail\n"));
   EXPECT_EQ(joiner.line().size(), AnswerLineJoiner::kMaxLine + 1);
+
+  // Double-byte text split by the pieces anywhere: the bound keeps whole characters.
+  joiner.Reset();
+  std::string japanese = "1 x", kept;
+  for (int i = 0; i < 40000; ++i) japanese += "表";
+  for (std::size_t at = 0; at < japanese.size(); at += 511) joiner.Add(japanese.substr(at, 511).c_str());
+  EXPECT_TRUE(joiner.Add("\n"));
+  kept = japanese.substr(0, AnswerLineJoiner::kMaxLine - 1) + "\n";
+  EXPECT_EQ(joiner.line(), kept);
 }
