@@ -20,6 +20,13 @@ install_report
 mkdir -p "$DRIVE_C/José"
 cp "$DRIVE_C/ReportTool/Report.exe" "$DRIVE_C/José/Report.exe"
 REPORT_EXE_WIN='C:\José\Report.exe'
+# Say which build runs: the machine field of the PE header.
+pe=$(od -A n -t u4 -j 60 -N 4 "$DRIVE_C/José/Report.exe" | tr -d ' ')
+case $(od -A n -t x2 -j $((pe + 4)) -N 2 "$DRIVE_C/José/Report.exe" | tr -d ' ') in
+  014c) echo "Report.exe under test: 32-bit (x86)" ;;
+  8664) echo "Report.exe under test: 64-bit (x64)" ;;
+  *) echo "Report.exe under test: unknown machine type" ;;
+esac
 REPORT_OUT="$DRIVE_C/José/report_o.txt"
 
 failures=0
