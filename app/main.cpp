@@ -9,6 +9,7 @@
 #include "app/investigation.h"
 #include "app/report_log.h"
 #include "probes/process/process_modules.h"
+#include "query/code_page.h"
 #include "query/owner.h"
 #include "query/platform.h"
 #include "resources/resource.h"
@@ -188,6 +189,7 @@ class CReportApp {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  UseSystemLeadBytes();
   CReportApp app;
   return app.Run();
 }

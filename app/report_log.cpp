@@ -125,21 +125,24 @@ void WriteDetailLineW(const wchar_t* format, ...) {
   wide[1023] = L'\0';
   if (n < 0 && wcslen(wide) == 0) wide[0] = L'\0';
   char narrow[1024] = {};
-  // No default character is given, so the NUL replacement ends the line at the
-  // first character outside the code page.
-  const int converted = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow - 1, "\0", nullptr);
+  // The NUL replacement ends the line at the first character outside the code
+  // page. A UTF-8 code page has every character and refuses a replacement.
+  const char* replacement = GetACP() == CP_UTF8 ? nullptr : "\0";
+  const int converted = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow - 1, replacement, nullptr);
   if (converted == 0) {
     // Too long for the byte buffer: keep the longest start that fits.
     int low = 0, high = static_cast<int>(wcslen(wide));
     while (low < high) {
       const int middle = low + (high - low + 1) / 2;
-      if (WideCharToMultiByte(CP_ACP, 0, wide, middle, nullptr, 0, "\0", nullptr) <= static_cast<int>(sizeof narrow - 1)) {
+      if (WideCharToMultiByte(CP_ACP, 0, wide, middle, nullptr, 0, replacement, nullptr) <=
+          static_cast<int>(sizeof narrow - 1)) {
         low = middle;
       } else {
         high = middle - 1;
       }
     }
-    const int bytes = low > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, low, narrow, sizeof narrow - 1, "\0", nullptr) : 0;
+    const int bytes =
+        low > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, low, narrow, sizeof narrow - 1, replacement, nullptr) : 0;
     narrow[bytes > 0 ? bytes : 0] = '\0';
   }
   narrow[sizeof narrow - 1] = '\0';

@@ -12,14 +12,14 @@ endif()
 
 # Version reading shared by Report and Modlist6.
 add_library(version_core STATIC query/version_info.cpp query/version_rules.cpp
-  query/module_line_rules.cpp query/cp932_rules.cpp)
+  query/module_line_rules.cpp query/cp932_rules.cpp query/code_page.cpp)
 target_link_libraries(version_core PUBLIC version)
 
 # Everything of Report except its entry point and dialog template.
 file(GLOB_RECURSE CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/query/*.cpp ${CMAKE_SOURCE_DIR}/probes/*.cpp)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
-list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules)\\.cpp$")
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules|code_page)\\.cpp$")
 add_library(report_core STATIC ${CORE_SOURCES})
 target_link_libraries(report_core PUBLIC version_core version shlwapi comdlg32 wininet
   winspool shell32 advapi32 user32 gdi32 kernel32)

@@ -13,6 +13,7 @@
 
 #include "app/line_rules.h"
 #include "modlist6/pipe_name_rules.h"
+#include "query/code_page.h"
 #include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/version_info.h"
@@ -106,6 +107,7 @@ void Serve(FILE* in, FILE* out) {
 }  // namespace
 
 int main() {
+  UseSystemLeadBytes();
   std::string name;
   if (!FindPipeName(CommandLineTail(GetCommandLineA()), name)) {
     Serve(stdin, stdout);

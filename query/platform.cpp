@@ -69,7 +69,7 @@ bool IsFile64Bit(const char* path) {
   UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
-    WriteDetailLine("パスを開けない %.199s \n", path ? path : "");
+    WriteDetailLine("パスを開けない %.*s \n", WholeCharsLength(path, 199), path ? path : "");
     return false;
   }
   return IsPE64File(file.get());

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/report_log.h"
+#include "query/cp932_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -54,7 +55,7 @@ const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueN
   char name[kNameBuffer];
   for (DWORD index = 0; EnumSubkey(key.get(), index, name); ++index) {
     if (depth >= kRegistryWalkDepth) {
-      WriteDetailLine("SearchReg 階層が深すぎるため以下を検索せず <%.199s> \n", subkey);
+      WriteDetailLine("SearchReg 階層が深すぎるため以下を検索せず <%.*s> \n", WholeCharsLength(subkey, 199), subkey);
       break;
     }
     const RegMatchEntry* hit = SearchKey(key.get(), name, valueName, checkSubkey, kind, table, depth + 1);

@@ -50,7 +50,10 @@ if [ "$(dpkg --print-architecture)" = amd64 ]; then
     echo "install-deps: this kernel does not run 32-bit Linux programs; 32-bit Wine is not installed" >&2
   fi
 fi
-# Japanese file names need the Linux locale behind Wine's code page 932.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-  $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# Japanese file names need the Linux locale behind Wine's code page 932; the
+# code-page test runs Report on a cp1252 system through fr_FR.
+for loc in ja_JP fr_FR; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc.utf8$"; then
+    $sudo localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+  fi
+done

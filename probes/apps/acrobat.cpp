@@ -102,22 +102,22 @@ int GetActiveXVersion(unsigned* major, unsigned* minor) {
   std::string server;
   const std::string serverKey = "CLSID\\" + clsid + "\\InprocServer32";
   if (!GetRegString(HKEY_CLASSES_ROOT, serverKey.c_str(), nullptr, server)) {
-    WriteDetailLine("PDF CLSID value empty %.199s \n", clsid.c_str());
+    WriteDetailLine("PDF CLSID value empty %.*s \n", WholeCharsLength(clsid, 199), clsid.c_str());
     return -1;
   }
-  WriteDetailLine("PDF CLSID %.199s \n", clsid.c_str());
+  WriteDetailLine("PDF CLSID %.*s \n", WholeCharsLength(clsid, 199), clsid.c_str());
   const char* slash = FindLastBackslash(server.c_str());
   if (slash != nullptr) {
     for (const char* name : kActiveXFiles) {
       if (!EqualsNoCaseCp932(slash + 1, name)) continue;
       if (!GetFileMajorMinor(server.c_str(), major, minor)) {
-        WriteDetailLine("PDF ActiveX is empty %.199s \n", server.c_str());
+        WriteDetailLine("PDF ActiveX is empty %.*s \n", WholeCharsLength(server, 199), server.c_str());
         return -1;
       }
       return 0;
     }
   }
-  WriteDetailLine("PDF ActiveX is not Acrobat %.199s \n", server.c_str());
+  WriteDetailLine("PDF ActiveX is not Acrobat %.*s \n", WholeCharsLength(server, 199), server.c_str());
   return -2;
 }
 

@@ -252,12 +252,12 @@ void CheckOffice(const char* upper, const char* lower, bool onWow64) {
 
   std::string releaseIds, versionToReport;
   if (ReadClickToRun(L"ProductReleaseIds", releaseIds)) {
-    WriteSupportLine("Office ProductReleaseIds %.199s \n", releaseIds.c_str());
+    WriteSupportLine("Office ProductReleaseIds %.*s \n", WholeCharsLength(releaseIds, 199), releaseIds.c_str());
   } else {
     WriteDetailLine("Office ProductReleaseIds empty \n");
   }
   if (ReadClickToRun(L"VersionToReport", versionToReport)) {
-    WriteSupportLine("Office VersionToReport %.199s \n", versionToReport.c_str());
+    WriteSupportLine("Office VersionToReport %.*s \n", WholeCharsLength(versionToReport, 199), versionToReport.c_str());
   } else {
     WriteDetailLine("Office VersionToReport empty \n");
   }

@@ -58,5 +58,12 @@ bool TextAfterPrefixNoCase(const std::string& line, const char* prefix, std::str
 }
 
 std::string TrendPatternFiles(const std::string& applicationPath, const std::string& version) {
-  return applicationPath + "*." + (version.size() > 1 ? version.substr(1, 3) : std::string());
+  // Three characters from the second one: whole characters, also in a
+  // version text that is not the digits it should be.
+  const char* first = version.c_str();
+  if (*first == '\0') return applicationPath + "*.";
+  const char* start = first + AnsiCharLength(first);
+  const char* end = start;
+  for (int i = 0; i < 3 && *end != '\0'; ++i) end += AnsiCharLength(end);
+  return applicationPath + "*." + std::string(start, end);
 }

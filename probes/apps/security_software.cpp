@@ -7,10 +7,11 @@
 
 #include "app/report_log.h"
 #include "query/owner.h"
+#include "query/cp932_rules.h"
 #include "query/platform.h"
 
 namespace {
-const char kConfirmed[] = "●Security確認 %.199s %.199s \n";
+const char kConfirmed[] = "●Security確認 %.*s %.*s \n";
 // Definition files are small; anything beyond this is not read.
 const DWORD kMaxTextFile = 1024 * 1024;
 
@@ -45,6 +46,11 @@ std::string ValueOfFirstLine(const std::string& path, const char* prefix) {
   return std::string();
 }
 
+// Company and product, each cut to whole characters.
+void WriteConfirmed(const char* company, const char* product) {
+  WriteUserLine(kConfirmed, WholeCharsLength(company, 199), company, WholeCharsLength(product, 199), product);
+}
+
 std::string CommonAppDataFolder() {
   char folder[MAX_PATH] = {};
   // Never created here: Report only reads.
@@ -61,7 +67,7 @@ void CheckSecuritySoftware() {
     RegReadString(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Norton\\SecurityStatusSDK", "SDKProduct", product);
     RegReadString(HKEY_LOCAL_MACHINE, "Software\\Norton\\SecurityStatusSDK", "SDKProduct", product);
     if (!product.empty()) {
-      WriteUserLine(kConfirmed, "Symantec", product.c_str());
+      WriteConfirmed("Symantec", product.c_str());
       found = true;
       RemoveSecurityCandidate("symantec");
     }
@@ -70,7 +76,7 @@ void CheckSecuritySoftware() {
     std::string product;
     RegReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\TrendMicro\\PC-cillin", "ProductName", product);
     if (!product.empty()) {
-      WriteUserLine(kConfirmed, "TrendMicro", product.c_str());
+      WriteConfirmed("TrendMicro", product.c_str());
       found = true;
       RemoveSecurityCandidate("trend");
     }
@@ -78,7 +84,7 @@ void CheckSecuritySoftware() {
     RegReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\TrendMicro\\PC-cillinNTCorp\\CurrentVersion", "Application Path",
                   application);
     if (!application.empty()) {
-      WriteUserLine(kConfirmed, "TrendMicro", "ウイルスバスター Corp");
+      WriteConfirmed("TrendMicro", "ウイルスバスター Corp");
       found = true;
       RemoveSecurityCandidate("trend");
     }
@@ -87,15 +93,14 @@ void CheckSecuritySoftware() {
     std::string product;
     RegReadString(HKEY_LOCAL_MACHINE, "Software\\Kingsoft\\AntiVirus\\SetupOem", "kav32", product);
     if (!product.empty()) {
-      WriteUserLine(kConfirmed, "Kingsoft", product.c_str());
+      WriteConfirmed("Kingsoft", product.c_str());
       found = true;
       RemoveSecurityCandidate("kingsoft");
     }
   }
 
   if (!SecurityCandidates.empty()) found = true;
-  for (const auto& candidate : SecurityCandidates)
-    WriteUserLine(kConfirmed, candidate.first.c_str(), candidate.second.c_str());
+  for (const auto& candidate : SecurityCandidates) WriteConfirmed(candidate.first.c_str(), candidate.second.c_str());
 
   std::string application;
   RegReadString(HKEY_LOCAL_MACHINE, "Software\\TrendMicro\\PC-cillinNTCorp\\CurrentVersion", "Application Path",
@@ -105,7 +110,8 @@ void CheckSecuritySoftware() {
     std::string date;
     GetFilesTimeString(TrendPatternFiles(application, version).c_str(), date);
     if (!version.empty()) {
-      WriteUserLine("●Trend Micro VirusBuster確認 ver=%.99s 日付=%.99s \n", version.c_str(), date.c_str());
+      WriteUserLine("●Trend Micro VirusBuster確認 ver=%.*s 日付=%.*s \n", WholeCharsLength(version, 99),
+                    version.c_str(), WholeCharsLength(date, 99), date.c_str());
       found = true;
     }
   }
@@ -118,7 +124,8 @@ void CheckSecuritySoftware() {
       std::string date;
       GetFilesTimeString((defs + name + "\\*.*").c_str(), date);
       if (!name.empty()) {
-        WriteUserLine("●Symantec Norton AntiVirus確認 ver=%.99s 日付=%.99s \n", name.c_str(), date.c_str());
+        WriteUserLine("●Symantec Norton AntiVirus確認 ver=%.*s 日付=%.*s \n", WholeCharsLength(name, 99), name.c_str(),
+                      WholeCharsLength(date, 99), date.c_str());
         found = true;
       }
     }

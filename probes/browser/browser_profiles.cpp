@@ -61,7 +61,10 @@ bool FindCaptureUseIn(const std::string& folder, std::string& finded, int depth,
   do {
     if (IsDotName(entry.cFileName)) continue;
     if (++walk.entries > kCaptureSearchMaxEntries) {
-      if (!walk.stopped) WriteDetailLine("※ファイルが多すぎるため検索を打ち切りました %.199s \n", folder.c_str());
+      if (!walk.stopped) {
+        WriteDetailLine("※ファイルが多すぎるため検索を打ち切りました %.*s \n", WholeCharsLength(folder, 199),
+                        folder.c_str());
+      }
       walk.stopped = true;
       return false;
     }
@@ -69,8 +72,8 @@ bool FindCaptureUseIn(const std::string& folder, std::string& finded, int depth,
       if (std::strcmp(entry.cFileName, "_locales") == 0) {
         if (SearchFileForStrings(folder + kEnglishMessages, kLocaleKeywords, finded)) return true;
       } else if (depth >= kCaptureSearchMaxDepth) {
-        WriteDetailLine("※フォルダーが深すぎるため検索を打ち切りました %.199s%.99s \n", folder.c_str(),
-                        entry.cFileName);
+        WriteDetailLine("※フォルダーが深すぎるため検索を打ち切りました %.*s%.*s \n", WholeCharsLength(folder, 199),
+                        folder.c_str(), WholeCharsLength(entry.cFileName, 99), entry.cFileName);
       } else if (FindCaptureUseIn(folder + entry.cFileName + "\\", finded, depth + 1, walk)) {
         return true;
       }
@@ -131,7 +134,7 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
   const std::string localState = userDataFolder + "Local State";
   UniqueHandle file(OpenForReading(localState));
   if (!file) {
-    WriteUserLine("★\"Local State\" CreateFile 失敗 path=%.199s", localState.c_str());
+    WriteUserLine("★\"Local State\" CreateFile 失敗 path=%.*s", WholeCharsLength(localState, 199), localState.c_str());
     return;
   }
   const DWORD size = GetFileSize(file.get(), nullptr);
@@ -141,7 +144,8 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
   // as a read failure rather than a huge allocation.
   if (size == INVALID_FILE_SIZE || size > kLocalStateMaxBytes || text.Allocate(size + 1) == nullptr ||
       !ReadFile(file.get(), text.data(), size, &got, nullptr)) {
-    WriteUserLine("★\"Local State\"ファイル読み込み失敗 path=%.199s", localState.c_str());
+    WriteUserLine("★\"Local State\"ファイル読み込み失敗 path=%.*s", WholeCharsLength(localState, 199),
+                  localState.c_str());
     return;
   }
   file.reset();
@@ -156,7 +160,7 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
     const std::string profile = userDataFolder + name;
     const DWORD attributes = GetFileAttributesA(profile.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    WriteDetailLine("\nProfile \"%.99s\" settings \n", name.c_str());
+    WriteDetailLine("\nProfile \"%.*s\" settings \n", WholeCharsLength(name, 99), name.c_str());
     WriteDetailLine("-----------\n");
     WriteDetailLine("Extensions\n");
     WriteDetailLine("-----------\n");
@@ -174,7 +178,8 @@ void ListExtensions(const std::string& extensionsFolder) {
   do {
     if (IsDotName(entry.cFileName) || !IsDirectory(entry)) continue;
     if (++extensions > kMaxExtensions) {
-      WriteDetailLine("※拡張機能が多すぎるため一覧を打ち切りました %.199s \n", extensionsFolder.c_str());
+      WriteDetailLine("※拡張機能が多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(extensionsFolder, 199),
+                      extensionsFolder.c_str());
       return;
     }
     const std::string id = entry.cFileName;
@@ -186,7 +191,8 @@ void ListExtensions(const std::string& extensionsFolder) {
     do {
       if (IsDotName(versionEntry.cFileName) || !IsDirectory(versionEntry)) continue;
       if (++count > kMaxVersionsPerExtension) {
-        WriteDetailLine("※バージョンが多すぎるため一覧を打ち切りました %.199s \n", idFolder.c_str());
+        WriteDetailLine("※バージョンが多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(idFolder, 199),
+                        idFolder.c_str());
         break;
       }
       const std::string ver = versionEntry.cFileName;
@@ -205,9 +211,13 @@ void ReportExtension(const std::string& versionFolder, const std::string& id, co
   GetManifestValue(permissions, manifest, messages, "permissions", '[', ']');
   std::string finded;
   FindCaptureUse(versionFolder, finded);
-  WriteDetailLine("Extension id=%.99s ver=%.99s name=\"%.99s\" desk=\"%.99s\" finded=%.99s permission=[%.199s] \n",
-                  id.c_str(), ver.c_str(), OneLineText(name).c_str(), OneLineText(description).c_str(),
-                  finded.c_str(), OneLineText(permissions).c_str());
+  const std::string shownName = OneLineText(name), shownDescription = OneLineText(description),
+                    shownPermissions = OneLineText(permissions);
+  WriteDetailLine("Extension id=%.*s ver=%.*s name=\"%.*s\" desk=\"%.*s\" finded=%.*s permission=[%.*s] \n",
+                  WholeCharsLength(id, 99), id.c_str(), WholeCharsLength(ver, 99), ver.c_str(),
+                  WholeCharsLength(shownName, 99), shownName.c_str(), WholeCharsLength(shownDescription, 99),
+                  shownDescription.c_str(), WholeCharsLength(finded, 99), finded.c_str(),
+                  WholeCharsLength(shownPermissions, 199), shownPermissions.c_str());
 }
 
 bool GetManifestValue(std::string& value, const std::string& manifest, const std::string& messages, const char* key,
@@ -254,7 +264,8 @@ bool FindCaptureUse(const std::string& folder, std::string& finded) {
 bool SearchFileForStrings(const std::string& path, const char* const* keywords, std::string& finded) {
   UniqueHandle file(OpenForReading(path));
   if (!file) {
-    WriteDetailLine("ファイルが開けない %d %.199s ", static_cast<int>(GetLastError()), path.c_str());
+    WriteDetailLine("ファイルが開けない %d %.*s ", static_cast<int>(GetLastError()), WholeCharsLength(path, 199),
+                    path.c_str());
     return false;
   }
   FileChunks chunks(file.get());

@@ -5,6 +5,7 @@
 #include "app/report_log.h"
 #include "probes/browser/browser_command_rules.h"
 #include "probes/browser/browser_profiles.h"
+#include "query/cp932_rules.h"
 #include "query/platform.h"
 #include "query/version_info.h"
 
@@ -39,16 +40,18 @@ bool CheckBrowser(const BrowserTexts& t, bool wow64) {
   }
   std::wstring widePath;
   if (!ExtractExecutablePath(command, widePath)) {
-    WriteUserLine("★%sパス不正 %.199s \n", t.name, WideToAnsi(command).c_str());
+    const std::string shown = WideToAnsi(command);
+    WriteUserLine("★%sパス不正 %.*s \n", t.name, WholeCharsLength(shown, 199), shown.c_str());
     return false;
   }
   const std::string path = WideToAnsi(widePath);
-  WriteDetailLine("%s path %.199s \n", t.name, path.c_str());
+  WriteDetailLine("%s path %.*s \n", t.name, WholeCharsLength(path, 199), path.c_str());
 
   std::string company, original, product, productVersion;
   ReadFileVersionInfo(path.c_str(), company, original, product, productVersion);
-  WriteSupportLine("%.199s, %.199s, %.199s, \"%.199s\" \n", original.c_str(), company.c_str(), product.c_str(),
-                   productVersion.c_str());
+  WriteSupportLine("%.*s, %.*s, %.*s, \"%.*s\" \n", WholeCharsLength(original, 199), original.c_str(),
+                   WholeCharsLength(company, 199), company.c_str(), WholeCharsLength(product, 199), product.c_str(),
+                   WholeCharsLength(productVersion, 199), productVersion.c_str());
 
   const VersionQuad version = GetFileVersionQuad(path.c_str());
   if (version == 0) {

@@ -4,6 +4,7 @@
 
 #include "app/report_log.h"
 #include "probes/browser/ie_version_rules.h"
+#include "query/cp932_rules.h"
 #include "query/owner.h"
 #include "query/version_info.h"
 
@@ -47,7 +48,8 @@ bool CheckInternetExplorerWith(VersionQuad fileVersion, const char* upper, const
                    VersionPart(fileVersion, 1), VersionPart(fileVersion, 2), VersionPart(fileVersion, 3));
   std::string regVersion, regBuild;
   GetIEVersionFromRegistry(regVersion, regBuild);
-  WriteSupportLine("InternetExplorer reg version %.199s , build %.199s \n", regVersion.c_str(), regBuild.c_str());
+  WriteSupportLine("InternetExplorer reg version %.*s , build %.*s \n", WholeCharsLength(regVersion, 199),
+                   regVersion.c_str(), WholeCharsLength(regBuild, 199), regBuild.c_str());
 
   std::string text;
   VersionQuad version = fileVersion;
@@ -64,14 +66,14 @@ bool CheckInternetExplorerWith(VersionQuad fileVersion, const char* upper, const
 
   switch (JudgeIeVersion(version, upper, lower)) {
     case IeVerdict::InRange:
-      WriteUserLine("●InternetExplorer確認 %.199s \n", text.c_str());
+      WriteUserLine("●InternetExplorer確認 %.*s \n", WholeCharsLength(text, 199), text.c_str());
       return true;
     case IeVerdict::PreRelease:
       WriteSupportLine("β版のInternetExplorerなので動作対象外 \n");
-      WriteUserLine("★InternetExplorer動作対象外(β版) %.199s \n", text.c_str());
+      WriteUserLine("★InternetExplorer動作対象外(β版) %.*s \n", WholeCharsLength(text, 199), text.c_str());
       return false;
     default:
-      WriteUserLine("★InternetExplorer動作対象外 %.199s \n", text.c_str());
+      WriteUserLine("★InternetExplorer動作対象外 %.*s \n", WholeCharsLength(text, 199), text.c_str());
       return false;
   }
 }

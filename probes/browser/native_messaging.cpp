@@ -4,13 +4,14 @@
 
 #include "app/report_log.h"
 #include "probes/browser/browser_command_rules.h"
+#include "query/cp932_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
 namespace {
 const wchar_t kHostKey[] = L"Software\\Google\\Chrome\\NativeMessagingHosts\\orbwell_lg4lpv";
 const DWORD kValueBytes = 324;
-const std::size_t kShownBytes = 199;
+const int kShownBytes = 199;
 
 std::string WideToAnsi(const wchar_t* wide) {
   const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -33,12 +34,13 @@ bool CheckNativeMessaging() {
     return false;
   }
   const std::string path = WideToAnsi(value);
-  WriteSupportLine("File path: %.199s \n", path.c_str());
+  WriteSupportLine("File path: %.*s \n", WholeCharsLength(path, 199), path.c_str());
 
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
-    WriteUserLine("★NativeMessagingのファイルが開けない %d %.199s ", static_cast<int>(error), path.c_str());
+    WriteUserLine("★NativeMessagingのファイルが開けない %d %.*s ", static_cast<int>(error), WholeCharsLength(path, 199),
+                  path.c_str());
     return false;
   }
   // A file far larger than any host manifest is not read whole.
@@ -52,12 +54,12 @@ bool CheckNativeMessaging() {
   }
   file.reset();
   if (!read) {
-    WriteDetailLine("★ファイルが読めない path=%.199s", path.c_str());
+    WriteDetailLine("★ファイルが読めない path=%.*s", WholeCharsLength(path, 199), path.c_str());
     return false;
   }
   const ByteSpan span = FindManifestPathValue(data.data(), got);
-  // Like every inserted text the value is shown up to 199 bytes.
-  const int shown = static_cast<int>(span.length < kShownBytes ? span.length : kShownBytes);
+  // Like every inserted text the value is shown up to 199 bytes, whole characters only.
+  const int shown = WholeCharsLength(data.data() + span.start, span.length, kShownBytes);
   WriteSupportLine("%.99s   : %.*s", "\"path\"", shown, data.data() + span.start);
   if (IsAcceptedHostValue(data.data(), got, span.start)) {
     WriteUserLine("●NativeMessaging確認");

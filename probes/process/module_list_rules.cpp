@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "query/cp932_rules.h"
+
 bool ModuleHandleTable::Add(std::uintptr_t handle) {
   if (count >= kCapacity) return false;
   handles[count++] = handle;
@@ -63,6 +65,8 @@ void AnswerSplitter::Feed(const char* data, std::size_t size) {
     if (c == '\r') {
       pendingCr_ = true;
     } else if (c == '\n') {
+      // A line cut at kMaxLine bytes keeps whole characters only.
+      if (current_.size() >= kMaxLine) current_.resize(WholeCharsLength(current_, static_cast<int>(kMaxLine)));
       current_ += '\n';
       complete_.push_back(std::move(current_));
       current_.clear();
@@ -81,6 +85,7 @@ bool AnswerSplitter::Next(std::string* line) {
 
 std::string AnswerSplitter::Rest() const {
   std::string rest = current_;
+  if (rest.size() >= kMaxLine) rest.resize(WholeCharsLength(rest, static_cast<int>(kMaxLine)));
   if (pendingCr_) rest += '\r';
   return rest;
 }

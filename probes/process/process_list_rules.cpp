@@ -83,9 +83,9 @@ std::vector<std::string> ServicePathCandidates(const std::string& path, bool wow
 
 bool SysNativePath(const std::string& systemFolder, const std::string& name, std::string& path) {
   std::string folder = systemFolder;
-  while (!folder.empty() && folder.back() == '\\' &&
-         (folder.size() < 2 || !IsCp932LeadByte(static_cast<unsigned char>(folder[folder.size() - 2]))))
-    folder.pop_back();
+  // Trailing backslashes that are characters of their own; the byte before one
+  // cannot tell, since a trail byte can look like a lead byte.
+  while (!folder.empty() && FindLastBackslash(folder.c_str()) == &folder.back()) folder.pop_back();
   const char* last = FindLastBackslash(folder.c_str());
   if (last == nullptr) return false;
   path = folder.substr(0, static_cast<std::size_t>(last - folder.c_str()) + 1) + "SysNative\\" + name;

@@ -68,7 +68,8 @@ void ScanModuleFiles(const std::string& folder, const char* pattern) {
   int count = 0;
   do {
     if (count == kMaxEntriesPerScan) {
-      WriteDetailLine("※ %.199s%.99s は %d 件を超えるため以降を省略 \n", folder.c_str(), pattern, kMaxEntriesPerScan);
+      WriteDetailLine("※ %.*s%.99s は %d 件を超えるため以降を省略 \n", WholeCharsLength(folder, 199), folder.c_str(),
+                      pattern, kMaxEntriesPerScan);
       return;
     }
     ++count;

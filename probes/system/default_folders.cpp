@@ -4,6 +4,7 @@
 
 #include "app/report_log.h"
 #include "probes/system/default_folder_rules.h"
+#include "query/cp932_rules.h"
 #include "query/platform.h"
 
 void CheckDefaultFoldersWith(SHGetFolderPathAFn query) {
@@ -16,9 +17,11 @@ void CheckDefaultFoldersWith(SHGetFolderPathAFn query) {
     const HRESULT result = query(nullptr, static_cast<int>(row->csidl), nullptr, 0, path);
     const std::string name = PaddedFolderName(row->name);
     if (result == S_OK) {
-      WriteDetailLine("SHGetFolderPath 成功 %.99s result=%.199s \n", name.c_str(), path);
+      WriteDetailLine("SHGetFolderPath 成功 %.*s result=%.*s \n", WholeCharsLength(name, 99), name.c_str(),
+                      WholeCharsLength(path, 199), path);
     } else {
-      WriteDetailLine("SHGetFolderPath 失敗 %x %.99s \n", static_cast<unsigned>(result), name.c_str());
+      WriteDetailLine("SHGetFolderPath 失敗 %x %.*s \n", static_cast<unsigned>(result), WholeCharsLength(name, 99),
+                      name.c_str());
       if (!row->excluded) ++failures;
     }
   }

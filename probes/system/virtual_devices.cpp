@@ -197,22 +197,22 @@ const char* GetDiskFriendlyName(int diskNumber, char* buffer, DWORD size) {
   if (found) {
     char enumerator[64], driver[128];
     if (api.Property(set, &device, SPDRP_ENUMERATOR_NAME, enumerator, sizeof enumerator)) {
-      WriteDetailLine("Enumrator %.199s \n", enumerator);
+      WriteDetailLine("Enumrator %.*s \n", WholeCharsLength(enumerator, 199), enumerator);
       if (api.Property(set, &device, SPDRP_DRIVER, driver, sizeof driver)) {
-        WriteDetailLine("Driver %.199s \n", driver);
+        WriteDetailLine("Driver %.*s \n", WholeCharsLength(driver, 199), driver);
         const std::string path = std::string(kEnumPrefix) + enumerator;
         if (FindFriendlyNameByDriver(HKEY_LOCAL_MACHINE, path.c_str(), driver, buffer, size) != nullptr) {
-          WriteDetailLine("FriendlyName %.199s \n", buffer);
+          WriteDetailLine("FriendlyName %.*s \n", WholeCharsLength(buffer, 199), buffer);
           char property[256];
           if (api.Property(set, &device, SPDRP_FRIENDLYNAME, property, sizeof property)) {
-            WriteDetailLine("FRIENDLYNAME %.199s \n", property);
+            WriteDetailLine("FRIENDLYNAME %.*s \n", WholeCharsLength(property, 199), property);
           }
           result = buffer;
         }
       }
     }
     if (result == nullptr && api.Property(set, &device, SPDRP_FRIENDLYNAME, buffer, size)) {
-      WriteDetailLine("FRIENDLYNAME %.199s \n", buffer);
+      WriteDetailLine("FRIENDLYNAME %.*s \n", WholeCharsLength(buffer, 199), buffer);
       result = buffer;
     }
   }
@@ -238,7 +238,7 @@ bool GetSystemDiskName(char (&name)[256]) {
 
 const wchar_t* FindVMDeviceWith(bool win9x, const char* systemDiskName) {
   if (!win9x && systemDiskName != nullptr && *systemDiskName != '\0') {
-    WriteDetailLine("System Device= %.199s \n", systemDiskName);
+    WriteDetailLine("System Device= %.*s \n", WholeCharsLength(systemDiskName, 199), systemDiskName);
     const RegMatchEntry* match = MatchVMName(systemDiskName, 3);
     if (match != nullptr) return match->displayName;
     // Only informs: with a known system disk name, that name alone decides.
@@ -379,9 +379,9 @@ const char* FindMiracast() {
   if (result != nullptr) return result;
   // These two only inform the analysis.
   const char* old = FindMiracastVideoDriver();
-  if (old != nullptr) WriteDetailLine("Miracast for8.1 old finded %.199s \n", old);
+  if (old != nullptr) WriteDetailLine("Miracast for8.1 old finded %.*s \n", WholeCharsLength(old, 199), old);
   const char* pci = FindMiracastPciDisplay();
-  if (pci != nullptr) WriteDetailLine("Miracast for8.1 finded %.199s \n", pci);
+  if (pci != nullptr) WriteDetailLine("Miracast for8.1 finded %.*s \n", WholeCharsLength(pci, 199), pci);
   return nullptr;
 }
 
@@ -391,7 +391,8 @@ void checkVM() {
   if (vm != nullptr) WriteUserLine("★checkVM: It is VM. 仮想マシンとして実行 %.199s \n", Narrow(vm).c_str());
   const char* miracast = FindMiracast();
   if (miracast != nullptr) {
-    WriteUserLine("★checkVM: connected Miracast. Miracastで接続しています %.199s \n", miracast);
+    WriteUserLine("★checkVM: connected Miracast. Miracastで接続しています %.*s \n", WholeCharsLength(miracast, 199),
+                  miracast);
   }
   if (vm == nullptr && miracast == nullptr) WriteUserLine("●checkVM: 仮想Deviceは見つかりません \n");
 }

@@ -1,15 +1,34 @@
 // The shared platform utilities against real files and registry keys.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "query/code_page.h"
+#include "query/cp932_rules.h"
 #include "query/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
 const char kKey[] = "Software\\ReportTests\\query_platform";
+
+// ---- Code page -----------------------------------------------------------
+
+// The text rules take the lead bytes the system itself reports.
+TEST(CodePageTest, LeadBytesAreTheSystems) {
+  SetLeadByteRanges(nullptr, 0);  // start from none, so the system's must arrive
+  UseSystemLeadBytes();
+  int leads = 0;
+  for (int c = 1; c < 256; ++c) {
+    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE;
+    EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(c)), lead) << c;
+    leads += lead;
+  }
+  std::printf("ANSI code page %u: %d lead bytes\n", GetACP(), leads);
+  UseCp932LeadBytes();
+}
 
 // ---- Image bitness ------------------------------------------------------
 

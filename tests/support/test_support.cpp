@@ -97,9 +97,9 @@ ScratchDir::~ScratchDir() { RemoveTree(path_); }
 std::string ScratchDir::MakeDir(const std::string& relative) {
   std::string full = path_;
   // Create each level of the relative path.
-  for (const char* p = relative.c_str(); *p != '\0'; p += Cp932CharLength(p)) {
+  for (const char* p = relative.c_str(); *p != '\0'; p += AnsiCharLength(p)) {
     if (*p == '\\') CreateDirectoryA(full.c_str(), nullptr);
-    full.append(p, Cp932CharLength(p));
+    full.append(p, AnsiCharLength(p));
   }
   CreateDirectoryA(full.c_str(), nullptr);
   return full + "\\";

@@ -129,6 +129,7 @@ std::wstring AnswerBox(HWND mainDialog, const char* key, int id, DWORD ms) {
   Sleep(50);
   const std::wstring text = MessageText(box);
   Result(key, Utf8(text));
+  Result((std::string(key) + "-caption").c_str(), Utf8(WindowText(box)));
   PressAndWaitGone(box, id);
   return text;
 }

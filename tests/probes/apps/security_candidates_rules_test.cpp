@@ -40,4 +40,8 @@ TEST(SecurityCandidateRules, OneEntryPerCompanyGenericWordsNeverReplaceRemoveTak
   EXPECT_FALSE(TextAfterPrefixNoCase("Ptnfile_Version=1", "Ptnfile_Version = ", rest));
   EXPECT_EQ(TrendPatternFiles("C:\\TM\\", "1612300"), "C:\\TM\\*.612");
   EXPECT_EQ(TrendPatternFiles("C:\\TM\\", "1"), "C:\\TM\\*.");
+  EXPECT_EQ(TrendPatternFiles("C:\\TM\\", ""), "C:\\TM\\*.");
+  // Characters, not bytes, of a version text that is not digits.
+  EXPECT_EQ(TrendPatternFiles("C:\\TM\\", "表1表示x"), "C:\\TM\\*.1表示");
+  EXPECT_EQ(TrendPatternFiles("C:\\TM\\", "1表"), "C:\\TM\\*.表");
 }

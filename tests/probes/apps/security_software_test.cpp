@@ -78,12 +78,19 @@ TEST_F(SecuritySoftware, TrendMicroKeysPatternFileAndCandidates) {
   // its registry key and so not listed again; the other stays.
   AddSecurityCandidate("Trend Micro Inc.", "Virus Buster Security");
   AddSecurityCandidate("Example Labs", "Example VIRUS Shield");
+  // A product name of 248 bytes: the verdict keeps the whole characters of its
+  // first 199 bytes (198; the 199th byte starts a character).
+  std::string longName = "Security", shown = "Security";
+  for (int i = 0; i < 120; ++i) longName += "表";
+  for (int i = 0; i < 95; ++i) shown += "表";
+  AddSecurityCandidate("Example Japan", longName);
 
   LogCapture log;
   CheckSecuritySoftware();
   EXPECT_EQ(log.User(),
             "●Security確認 TrendMicro ウイルスバスター クラウド \n"
             "●Security確認 TrendMicro ウイルスバスター Corp \n"
+            "●Security確認 Example Japan " + shown + " \n"
             "●Security確認 Example Labs Example VIRUS Shield \n"
             "●Trend Micro VirusBuster確認 ver=1612300 日付=2024/05/06 \n");
   EXPECT_EQ(SecurityCandidates.count("Trend Micro Inc."), 0u);

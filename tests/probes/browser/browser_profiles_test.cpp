@@ -63,8 +63,13 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
   std::string deep = ext + "odd\\1.0\\d";
   for (int i = 0; i < kCaptureSearchMaxDepth + 2; ++i) deep += "\\d";
   dir.Write(deep + "\\deep.js", "chrome.tabs.captureVisibleTab");
-  // A profile and a version named with cp932 characters whose second byte is '\'.
-  dir.Write("\x95\x5C\x8E\xA6\\Extensions\\jp\\\x95\x5C\\manifest.json", "{\"name\":\"Named\"}");
+  // A profile and a version named with cp932 characters whose second byte is
+  // '\'; a description of 300 bytes of Japanese in cp932, cut to 98 at "%.99s".
+  std::string longDescription, shownDescription;
+  for (int i = 0; i < 150; ++i) longDescription += "\xE8\xA1\xA8";  // 表 in UTF-8
+  for (int i = 0; i < 49; ++i) shownDescription += "表";
+  dir.Write("\x95\x5C\x8E\xA6\\Extensions\\jp\\\x95\x5C\\manifest.json",
+            "{\"name\":\"Named\",\"description\":\"" + longDescription + "\"}");
 
   HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, lock);
@@ -83,7 +88,7 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
            std::string("※フォルダーが深すぎるため検索を打ち切りました "),
            std::string("Extension id=odd ver=1.0 name=\"\" desk=\"\" finded= permission=[] \n"),
            std::string("\nProfile \"表示\" settings \n"),
-           std::string("Extension id=jp ver=表 name=\"Named\" desk=\"\" finded= permission=[] \n"),
+           "Extension id=jp ver=表 name=\"Named\" desk=\"" + shownDescription + "\" finded= permission=[] \n",
        }) {
     EXPECT_NE(std::string::npos, detail.find(line)) << line << "\nin\n" << detail;
   }

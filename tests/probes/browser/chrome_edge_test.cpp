@@ -74,6 +74,32 @@ TEST(ChromeEdge, VersionBitnessProfilesAndVerdict) {
   }
 }
 
+TEST(ChromeEdge, LongJapaneseTextsAreCutBetweenCharacters) {
+  // The executable under a long Japanese folder, its company name 300 bytes of
+  // Japanese: the path and version lines keep whole characters of 199 bytes.
+  ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML");
+  ScratchDir dir("cj");
+  // The Japanese starts at an even offset, so the 199th byte is the first of a
+  // character; the command stays within the 161 characters of the key's buffer.
+  std::string folder = dir.path().size() % 2 ? "x" : "";
+  const std::size_t start = dir.path().size() + folder.size();
+  ASSERT_LT(start, 150u) << dir.path();
+  // Just past 199 bytes: a longer name would not fit the 255 bytes that Linux
+  // allows a file name (表 takes three there).
+  for (std::size_t i = 0; i < (200 - start) / 2 + 1; ++i) folder += "表";
+  const std::string exe = dir.MakeDir(folder) + "chrome.exe";
+  ASSERT_TRUE(CopyFileA(Fixture64("chrome_ja.exe").c_str(), exe.c_str(), FALSE)) << exe;
+  ASSERT_GT(exe.size(), 200u);
+  chrome.SetWideString("shell\\open\\command", nullptr, Wide("\"" + exe + "\" %1"));
+  LogCapture log;
+  EXPECT_TRUE(CheckChromeOn(true));
+  std::string company;
+  for (int i = 0; i < 99; ++i) company += "表";
+  EXPECT_EQ(0u, log.Support().find("chrome.exe, " + company + ", Google Chrome, \"120.0.6099.130\" \n"))
+      << log.Support();
+  EXPECT_EQ(0u, log.Detail().find("Chrome path " + exe.substr(0, 198) + " \n")) << log.Detail();
+}
+
 TEST(ChromeEdge, MissingBadOverlongAndVersionlessCommands) {
   ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML");
   ScratchDir dir("browser_chrome");

@@ -48,6 +48,11 @@ TEST(ProcessRules, ServicePathsAreTriedInOrder) {
   EXPECT_TRUE(SysNativePath("C:\\Windows\\system32\\", "a.exe", path));
   EXPECT_EQ(path, "C:\\Windows\\SysNative\\a.exe");
   EXPECT_FALSE(SysNativePath("system32", "a.exe", path));
+  // 亜 is 88 9F: its trail byte looks like a lead byte, the backslash after it is real.
+  EXPECT_TRUE(SysNativePath("C:\\Windows\\亜\\", "a.exe", path));
+  EXPECT_EQ(path, "C:\\Windows\\SysNative\\a.exe");
+  EXPECT_TRUE(SysNativePath("C:\\表\\system32", "a.exe", path));
+  EXPECT_EQ(path, "C:\\表\\SysNative\\a.exe");
 }
 
 TEST(ProcessRules, DevicePathsMapToWholeDriveNames) {
@@ -150,4 +155,13 @@ TEST(ModuleRules, AnswerBytesAreSplitParsedAndBounded) {
   ASSERT_TRUE(huge.Next(&line));
   EXPECT_EQ(line.size(), AnswerSplitter::kMaxLine + 1);
   EXPECT_EQ(line.back(), '\n');
+
+  // Double-byte text split by the reads anywhere: the bound keeps whole characters.
+  AnswerSplitter japanese;
+  std::string text = "1 x";
+  for (int i = 0; i < 40000; ++i) text += "表";
+  for (std::size_t at = 0; at < text.size(); at += 511) japanese.Feed(text.data() + at, std::min<std::size_t>(511, text.size() - at));
+  japanese.Feed("\n", 1);
+  ASSERT_TRUE(japanese.Next(&line));
+  EXPECT_EQ(line, text.substr(0, AnswerSplitter::kMaxLine - 1) + "\n");
 }
