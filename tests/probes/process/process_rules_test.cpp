@@ -1,6 +1,7 @@
 // Portable rules of the process list, the module listing and the companion link.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "probes/process/module_list_rules.h"
@@ -158,10 +159,11 @@ TEST(ModuleRules, AnswerBytesAreSplitParsedAndBounded) {
 
   // Double-byte text split by the reads anywhere: the bound keeps whole characters.
   AnswerSplitter japanese;
-  std::string text = "1 x";
-  for (int i = 0; i < 40000; ++i) text += "表";
-  for (std::size_t at = 0; at < text.size(); at += 511) japanese.Feed(text.data() + at, std::min<std::size_t>(511, text.size() - at));
+  std::string wide = "1 x";
+  for (int i = 0; i < 40000; ++i) wide += "表";
+  for (std::size_t at = 0; at < wide.size(); at += 511)
+    japanese.Feed(wide.data() + at, std::min<std::size_t>(511, wide.size() - at));
   japanese.Feed("\n", 1);
   ASSERT_TRUE(japanese.Next(&line));
-  EXPECT_EQ(line, text.substr(0, AnswerSplitter::kMaxLine - 1) + "\n");
+  EXPECT_EQ(line, wide.substr(0, AnswerSplitter::kMaxLine - 1) + "\n");
 }
