@@ -26,6 +26,15 @@ BOUNDS = [
     ("a 2 MB native-messaging manifest", "★ファイルが読めない path="),
     ("a 33 MB Local State", '★"Local State"ファイル読み込み失敗 path='),
 ]
+# Exact lines: values of the wrong type read as missing, unterminated texts
+# read whole and no further, directives shown as text.
+EXACT = [
+    "InternetExplorer reg version  , build 99.%n%s表 ",
+    '有効, アドオンffffffff, "%n%s%x 表示ソフト ツールバー", %s%n%x%%表ソ',
+    '有効, アドオンffffffff, "AB", {0HOSTILE-ZEROTYPE}',
+    "File path: C:\\hostile data %s\\表ソ%n\\orbwell_lg4lpv.json ",
+]
+VANISHED_WINDOW = re.compile(r"^\s*[0-9a-f]+\t0\t0\t0\t0\t0\t0\t\(0,0\)-\(0,0\)")
 MODULE_LIST = re.compile(r"^\S*モジュール一覧 (\d+) $")
 ODD_HOST = "c:\\hostile%s%n\\表ソ\\表示%n%s.exe"
 EXE_MODULE = re.compile(r"^[0-9A-Fa-f]+, [^,]*, (.*?\.exe), ", re.IGNORECASE)
@@ -58,6 +67,8 @@ def main(path):
 
     for what, start in BOUNDS:
         result(any(line.startswith(start) for line in detail), "a line says what was cut: %s" % what)
+    for line in EXACT:
+        result(line in detail, "line as expected: %s" % line)
     result(any("%s%n%x%%" in line for line in detail),
            "names holding printf directives stand as text (Profile \"%s%n%x%%\")")
     result(any("odd_huge.dll" in line for line in detail) and any("odd_notrans.dll" in line for line in detail),
@@ -91,6 +102,10 @@ def main(path):
     result(not wrong, "[after merge: companion] no module line is filed under another process")
     for block, exes in wrong[:3]:
         print("     the list of process %s holds %s" % (block, exes))
+    gone = [line for line in detail if VANISHED_WINDOW.match(line)]
+    result(not gone, "[after merge: windows] no line for a window that vanished while it was read")
+    for line in gone[:3]:
+        print("     %r" % line)
     forged = [line for line in detail if "forged" in line and "odd_lines.dll" not in line]
     result(not forged, "[after merge: companion] a line break inside a version text starts no report line")
     for line in forged[:3]:
