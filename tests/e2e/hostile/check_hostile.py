@@ -34,6 +34,7 @@ EXACT = [
     '有効, アドオンffffffff, "AB", {0HOSTILE-ZEROTYPE}',
     "File path: C:\\hostile data %s\\表ソ%n\\orbwell_lg4lpv.json ",
 ]
+DEFINITIONS = "●Symantec Norton AntiVirus確認 ver=%s%n表ソ 日付=20"
 VANISHED_WINDOW = re.compile(r"^\s*[0-9a-f]+\t0\t0\t0\t0\t0\t0\t\(0,0\)-\(0,0\)")
 MODULE_LIST = re.compile(r"^\S*モジュール一覧 (\d+) $")
 ODD_HOST = "c:\\hostile%s%n\\表ソ\\表示%n%s.exe"
@@ -63,16 +64,19 @@ def main(path):
         print("     " + e)
     result(not crlf, "[after merge: companion] line ends are CR LF throughout")
     levels = check_report.split_report(raw, [], False, "replace")
-    detail = levels[2] if levels else []
+    user, detail = (levels[0], levels[2]) if levels else ([], [])
 
     for what, start in BOUNDS:
         result(any(line.startswith(start) for line in detail), "a line says what was cut: %s" % what)
     for line in EXACT:
         result(line in detail, "line as expected: %s" % line)
+    result(any(line.startswith(DEFINITIONS) for line in user),
+           "a 3 MB definitions file in the ANSI code page names its folder: %s" % DEFINITIONS)
     result(any("%s%n%x%%" in line for line in detail),
            "names holding printf directives stand as text (Profile \"%s%n%x%%\")")
     result(any("odd_huge.dll" in line for line in detail) and any("odd_notrans.dll" in line for line in detail),
-           "the odd modules of the browser-window process are listed")
+           "[after merge: windows] the odd modules of the browser-window process are listed, "
+           "even when a churning window vanished before it in the walk")
 
     bad = []
     for number, line in enumerate(raw.split(b"\r\n"), 1):

@@ -22,7 +22,9 @@ wine "$hostile_win\\churn%x.exe" 'title:%n%s表' churn:15 > /dev/null 2>&1 < /de
 
 hostile_defs="$DRIVE_C/ProgramData/Symantec Shared/VirusDefs"
 mkdir -p "$hostile_defs/%s%n表ソ"
-{ printf '[DefDates]\r\nCurDefs=%%s%%n表ソ\r\n'; head -c 3000000 /dev/zero | tr '\0' 'z'; } > "$hostile_defs/definfo.dat"
+# In the ANSI code page, as the product writes it on a Japanese Windows.
+{ printf '[DefDates]\r\nCurDefs=%%s%%n表ソ\r\n' | iconv -f UTF-8 -t CP932; head -c 3000000 /dev/zero | tr '\0' 'z'; } \
+  > "$hostile_defs/definfo.dat"
 printf 'definitions' > "$hostile_defs/%s%n表ソ/virscan.dat"
 
 # Report's own temporary folder: a blank, "-n" and "%" in its name, where the
