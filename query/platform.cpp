@@ -97,14 +97,16 @@ const wchar_t* RegQueryStringW(HKEY root, const wchar_t* subkey, const wchar_t* 
 }
 
 DWORD RegQueryDword(HKEY key, const char* valueName, DWORD defaultValue) {
-  DWORD value = defaultValue, size = sizeof value;
-  if (RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+  DWORD value = defaultValue, size = sizeof value, type = 0;
+  if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
       ERROR_SUCCESS) {
     // A failed query may still have touched the buffer; a missing or long value
     // answers the default.
     return defaultValue;
   }
-  return value;
+  // A text "2" or a 2-byte value would otherwise read as 0xFFFF0032 or the
+  // like: only a whole REG_DWORD is a number.
+  return type == REG_DWORD && size == sizeof value ? value : defaultValue;
 }
 
 DWORD RegQueryDwordFromKeys(HKEY first, HKEY second, const char* valueName, DWORD defaultValue) {

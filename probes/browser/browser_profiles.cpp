@@ -156,7 +156,11 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
     WriteUserLine("★プロファイル情報が見つからない (Not found \"profiles_order\").");
     return;
   }
-  for (const std::string& name : QuotedTexts(value.text(), kMaxProfiles)) {
+  // One name more than the walk takes tells whether the list was cut.
+  std::vector<std::string> names = QuotedTexts(value.text(), kMaxProfiles + 1);
+  const bool cut = names.size() > kMaxProfiles;
+  if (cut) names.resize(kMaxProfiles);
+  for (const std::string& name : names) {
     const std::string profile = userDataFolder + name;
     const DWORD attributes = GetFileAttributesA(profile.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
@@ -167,6 +171,7 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
     ListExtensions(profile + "\\Extensions\\");
     WriteDetailLine("-----------\n");
   }
+  if (cut) WriteDetailLine("※プロファイルが多すぎるため一覧を打ち切りました %.199s \n", localState.c_str());
   WriteDetailLine("\n");
 }
 
@@ -247,7 +252,12 @@ unsigned long ReadTextFile(std::string& text, const std::string& path, unsigned 
   UniqueHandle file(OpenForReading(path));
   if (!file) return 0;
   DWORD size = GetFileSize(file.get(), nullptr);
-  if (size == INVALID_FILE_SIZE || size > maxBytes) size = maxBytes;
+  if (size == INVALID_FILE_SIZE || size > maxBytes) {
+    if (size != INVALID_FILE_SIZE) {
+      WriteDetailLine("※ファイルが大きすぎるため先頭 %lu バイトのみ読みました %.199s \n", maxBytes, path.c_str());
+    }
+    size = maxBytes;
+  }
   text.assign(size, '\0');
   DWORD got = 0;
   if (size == 0 || !ReadFile(file.get(), &text[0], size, &got, nullptr)) got = 0;

@@ -50,12 +50,12 @@ def fail(errors, text):
     errors.append(text)
 
 
-def split_report(raw, errors, zero_time):
+def split_report(raw, errors, zero_time, decode_errors="strict"):
     if b"\r\n" not in raw or raw.replace(b"\r\n", b"").find(b"\n") >= 0 or raw.replace(b"\r\n", b"").find(b"\r") >= 0:
         fail(errors, "line ends are not CR LF throughout")
     if raw.startswith(b"\xef\xbb\xbf") or raw.startswith(b"\xff\xfe"):
         fail(errors, "the file starts with a byte-order mark")
-    text = raw.decode("cp932", errors="strict").replace("\r\n", "\n")
+    text = raw.decode("cp932", errors=decode_errors).replace("\r\n", "\n")
     lines = text.split("\n")
     header = lines[0]
     time_re = r"\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3}"
@@ -93,10 +93,10 @@ def is_subsequence(small, big):
     return all(any(line == other for other in it) for line in small)
 
 
-def check(path, expect_dir, zero_time=False, full=True, kind=None):
+def check(path, expect_dir, zero_time=False, full=True, kind=None, decode_errors="strict"):
     errors = []
     raw = Path(path).read_bytes()
-    levels = split_report(raw, errors, zero_time)
+    levels = split_report(raw, errors, zero_time, decode_errors)
     if levels is None:
         return errors
     user, support, detail = levels

@@ -172,6 +172,14 @@ TEST_F(RegistryTest, DwordReadsFallBackToTheDefault) {
   EXPECT_EQ(RegQueryDword(key, "missing", 7), 7u);
   EXPECT_EQ(RegQueryDword(key, "qword", 7), 7u);
   EXPECT_EQ(RegQueryDword(nullptr, "dword", 9), 9u);
+  // Values of the wrong type or size are no number, even when they fit.
+  key_.SetString("", "digit", "2");
+  key_.SetString("", "digits", "123");
+  key_.SetBinary("", "short", "\x01\x00", 2, REG_DWORD);
+  key_.SetBinary("", "nothing", "", 0, REG_DWORD);
+  for (const char* name : {"digit", "digits", "short", "nothing", "unterminated"}) {
+    EXPECT_EQ(RegQueryDword(key, name, 0xFFFFFFFF), 0xFFFFFFFFu) << name;
+  }
 
   HKEY wide = Open("wide");
   // The first key wins unless it holds the default; then the second is read.

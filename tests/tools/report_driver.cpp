@@ -1,7 +1,12 @@
 // Drives Report's dialog as a user would, for the end-to-end tests, `make run`
 // and the benchmark. Usage:
 //   report_driver <Report.exe> <scenario> <result file> [save-as path]
-// Scenarios: full, save-no, save-yes, close-during, save-as.
+// Scenarios: full, save-no, save-yes, close-during, save-as, and timed (full,
+// with "section-ms: <n> <ms>" lines: how long each section header stood last
+// in the Analysis details view before the next one, or the finished message,
+// appeared).
+// REPORT_DRIVER_TEMP, when set, names the temporary folder (TEMP and TMP)
+// Report is started with.
 // The result file gets "key: value" lines in UTF-8; the exit code is 0 when the
 // scenario could be driven to its end.
 #include <windows.h>
@@ -71,11 +76,65 @@ HWND FindReportDialog(HWND exclude) {
   return search.found.empty() ? nullptr : search.found.front();
 }
 
+// The section title lines of the Analysis details view, in run order.
+const wchar_t* const kSectionHeaders[] = {
+    L"PrintScreenキー登録確認 ", L"OSの確認 ", L"モニターの確認(高DPI対策:無) ",
+    L"モニターの確認(高DPI対策:有) WindowRect 比較はこちらの仮想RECTで実施", L"InternetExplorerのバージョン確認 ",
+    L"NativeMessagingの確認 ", L"Google Chromeのバージョン確認 ", L"Microsoft Edgeのバージョン確認 ",
+    L"Acrobat/AdobeReaderのバージョン確認 ", L"Windows Media Playerのバージョン確認 ",
+    L"Microsoft Officeのバージョン確認 ", L"DocuWorksのバージョン確認 ", L"キャッシュの保存容量", L"メモリの利用状況",
+    L"ブラウザの設定", L"IEアドオンの一覧", L"プロセス一覧", L"セキュリティソフトの種別", L"プリンタの一覧",
+    L"ユーザ権限の確認", L"ブラウザのモジュール/ウィンドウ構成確認 ", L"モジュール構成確認 ", L"仮想Deviceの確認",
+    L" checkType 端末種類の確認", L" 既定フォルダーの確認 "};
+const int kSectionCount = sizeof kSectionHeaders / sizeof kSectionHeaders[0];
+
+// Watches the Analysis details view for the section headers, in order, as
+// whole lines. The text is fetched at most every 100 ms, and only when its
+// length has changed, so that watching costs the run little.
+struct SectionWatch {
+  HWND view = nullptr;
+  LRESULT lastLength = -1;
+  std::size_t searchFrom = 0;
+  int found = 0;
+  DWORD seenAt[kSectionCount] = {};
+  DWORD lastLook = 0;
+
+  void Look(DWORD now, bool force = false) {
+    if (!force && lastLook != 0 && now - lastLook < 100) return;
+    lastLook = now;
+    const LRESULT length = SendMessageW(view, WM_GETTEXTLENGTH, 0, 0);
+    if (length == lastLength) return;
+    lastLength = length;
+    const std::wstring text = WindowText(view);
+    while (found < kSectionCount) {
+      const std::wstring header = kSectionHeaders[found];
+      std::size_t at = text.find(header, searchFrom);
+      while (at != std::wstring::npos && !IsWholeLine(text, at, header.size())) at = text.find(header, at + 1);
+      if (at == std::wstring::npos) break;
+      seenAt[found++] = now;
+      searchFrom = at + header.size();
+    }
+  }
+
+  static bool IsWholeLine(const std::wstring& text, std::size_t at, std::size_t size) {
+    const std::size_t end = at + size;
+    return (at == 0 || text[at - 1] == L'\n') && (end == text.size() || text[end] == L'\r' || text[end] == L'\n');
+  }
+};
+SectionWatch* g_watch = nullptr;
+
 HWND WaitForDialog(HWND exclude, DWORD ms, const char* what) {
   const DWORD start = GetTickCount();
   for (;;) {
+    if (g_watch != nullptr) g_watch->Look(GetTickCount());
     if (HWND found = FindReportDialog(exclude)) return found;
-    if (WaitForSingleObject(g_process, 0) == WAIT_OBJECT_0) Fail(std::string("Report ended while waiting for ") + what);
+    if (WaitForSingleObject(g_process, 0) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(g_process, &code);
+      Result("exit-code", std::to_string(code));
+      if (g_watch != nullptr) Result("sections-seen", std::to_string(g_watch->found));
+      Fail(std::string("Report ended while waiting for ") + what);
+    }
     if (GetTickCount() - start > ms) Fail(std::string("timed out waiting for ") + what);
     Sleep(20);
   }
@@ -254,6 +313,11 @@ int main(int argc, char** argv) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   std::string commandLine = "\"" + exe + "\"";
+  wchar_t temp[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"REPORT_DRIVER_TEMP", temp, MAX_PATH) - 1u < MAX_PATH - 1u) {
+    SetEnvironmentVariableW(L"TEMP", temp);
+    SetEnvironmentVariableW(L"TMP", temp);
+  }
   const DWORD launched = GetTickCount();
   if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, FolderOf(exe).c_str(),
                       &startup, &info)) {
@@ -266,15 +330,28 @@ int main(int argc, char** argv) {
   HWND dialog = WaitForDialog(nullptr, 60000, "the main dialog");
   Result("dialog", "found");
 
-  if (scenario == "full" || scenario == "save-as") {
+  if (scenario == "full" || scenario == "save-as" || scenario == "timed") {
+    SectionWatch watch;
+    watch.view = GetDlgItem(dialog, 1000);
+    if (scenario == "timed") g_watch = &watch;
     AnswerBox(dialog, "finished-text", IDOK, 600000);
-    Result("run-ms", std::to_string(GetTickCount() - launched));
+    const DWORD finished = GetTickCount();
+    g_watch = nullptr;
+    Result("run-ms", std::to_string(finished - launched));
+    if (scenario == "timed") {
+      watch.Look(finished, true);  // headers written just before the message
+      for (int i = 0; i < watch.found; ++i) {
+        const DWORD end = i + 1 < watch.found ? watch.seenAt[i + 1] : finished;
+        Result("section-ms", std::to_string(i + 1) + " " + std::to_string(end - watch.seenAt[i]));
+      }
+      Result("sections-seen", std::to_string(watch.found));
+    }
     RecordPeakWorkingSet();
     if (const char* shot = std::getenv("REPORT_DRIVER_SCREENSHOT")) {
       Sleep(300);
       SaveScreenshot(shot);
     }
-    if (scenario == "full") {
+    if (scenario != "save-as") {
       Press(dialog, 5);
       AnswerBox(dialog, "saved-text", IDOK, 30000);
     } else {

@@ -10,6 +10,10 @@
 //   corewindow      "Windows.UI.Core.CoreWindow" titled in Japanese
 //   many:<n>        n plain top-level windows
 //   deep:<n>        a chain of n nested child windows under "DeepRoot"
+//   title:<text>    the title of the "IEFrame" and "Chrome_WidgetWin_1" windows made after it
+//   churn:<ms>      every ms milliseconds, destroy and remake an "IEFrame" with a tab
+//                   and a "Chrome_WidgetWin_1" with its host and pane, as a busy
+//                   browser does while another program walks its windows
 //   exit            end at once
 // When all tokens are done it makes a "HostReady" window.
 #include <windows.h>
@@ -21,6 +25,8 @@
 namespace {
 HMODULE g_libraries[8] = {};
 int g_libraryCount = 0;
+std::wstring g_title;
+HWND g_churned[2] = {};
 
 void Register(const wchar_t* name, HINSTANCE instance) {
   WNDCLASSW wc = {};
@@ -36,6 +42,17 @@ HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, HINSTANCE insta
   if (style == 0) style = parent != nullptr ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
   return CreateWindowExW(0, cls, title, style, 10, 20, 300, 200, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+const wchar_t* TitleOr(const wchar_t* fallback) { return g_title.empty() ? fallback : g_title.c_str(); }
+
+void CALLBACK Churn(HWND, UINT, UINT_PTR, DWORD) {
+  for (HWND& window : g_churned) {
+    if (window != nullptr) DestroyWindow(window);
+  }
+  g_churned[0] = Make(L"IEFrame", TitleOr(L"churning frame"), nullptr);
+  Make(L"TabWindowClass", L"churning tab", Make(L"Frame Tab", L"", g_churned[0]));
+  g_churned[1] = Make(L"Chrome_WidgetWin_1", TitleOr(L"churning chrome"), nullptr);
+  Make(L"IEFrame", L"churning pane", Make(L"Chrome_WidgetWin_2", L"", g_churned[1]));
 }
 }  // namespace
 
@@ -57,7 +74,7 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
       HMODULE m = LoadLibraryA(t.c_str() + 5);
       if (m != nullptr && g_libraryCount < 8) g_libraries[g_libraryCount++] = m;
     } else if (t == "ieframe") {
-      HWND frame = Make(L"IEFrame", L"Internet Explorer", nullptr);
+      HWND frame = Make(L"IEFrame", TitleOr(L"Internet Explorer"), nullptr);
       HWND tab1 = Make(L"Frame Tab", L"", frame);
       Make(L"TabWindowClass", L"tab one", tab1);
       Make(L"Frame Tab", L"", frame);  // a tab without content
@@ -72,7 +89,7 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
         Make(name, title, frame, g_libraries[i]);
       }
     } else if (t == "chrome1") {
-      HWND top = Make(L"Chrome_WidgetWin_1", L"Chrome", nullptr);
+      HWND top = Make(L"Chrome_WidgetWin_1", TitleOr(L"Chrome"), nullptr);
       HWND host = Make(L"Chrome_WidgetWin_2", L"", top);
       Make(L"IEFrame", L"ie mode", host);
     } else if (t == "chrome2") {
@@ -94,6 +111,13 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
     } else if (t.rfind("many:", 0) == 0) {
       const int n = std::atoi(t.c_str() + 5);
       for (int i = 0; i < n; ++i) Make(L"PlainTop", L"bench window", nullptr);
+    } else if (t.rfind("title:", 0) == 0) {
+      const std::string text = t.substr(6);
+      g_title.assign(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0)), L'\0');
+      MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &g_title[0], static_cast<int>(g_title.size()));
+      g_title.resize(wcslen(g_title.c_str()));
+    } else if (t.rfind("churn:", 0) == 0) {
+      SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(t.c_str() + 6)), &Churn);
     } else if (t.rfind("deep:", 0) == 0) {
       const int n = std::atoi(t.c_str() + 5);
       HWND parent = Make(L"DeepRoot", L"deep", nullptr);

@@ -32,6 +32,20 @@ TEST(BrowserProfiles, LocalStateFailuresAndBadInput) {
     EXPECT_EQ(c.user, log.User());
     EXPECT_EQ(c.user, log.Detail());
   }
+  // More profile names than the walk takes: it says so after the ones it took.
+  std::string many = "{\"profile\":{\"profiles_order\":[\"Default\"";
+  for (int i = 1; i <= 1000; ++i) many += ",\"P" + std::to_string(i) + "\"";
+  dir.Write("Local State", many + "]}}");
+  dir.MakeDir("Default");
+  {
+    LogCapture cut;
+    CheckBrowserProfilesIn(dir.path());
+    EXPECT_EQ("", cut.User());
+    EXPECT_NE(std::string::npos, cut.Detail().find("\nProfile \"Default\" settings \n")) << cut.Detail();
+    EXPECT_NE(std::string::npos, cut.Detail().find("※プロファイルが多すぎるため一覧を打ち切りました " + dir.path() +
+                                                   "Local State \n\n"))
+        << cut.Detail();
+  }
   LogCapture log;
   CheckBrowserProfiles(3);
   int type = 0;
@@ -63,6 +77,9 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
   std::string deep = ext + "odd\\1.0\\d";
   for (int i = 0; i < kCaptureSearchMaxDepth + 2; ++i) deep += "\\d";
   dir.Write(deep + "\\deep.js", "chrome.tabs.captureVisibleTab");
+  // A manifest beyond what is read: its start is used, and a line says so.
+  const std::string big =
+      dir.Write(ext + "big\\1.0\\manifest.json", "{\"name\": \"Big\", \"x\": \"" + std::string(70000, 'x') + "\"}");
   // A profile and a version named with cp932 characters whose second byte is
   // '\'; a description of 300 bytes of Japanese in cp932, cut to 98 at "%.99s".
   std::string longDescription, shownDescription;
@@ -88,6 +105,8 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
            std::string("※フォルダーが深すぎるため検索を打ち切りました "),
            std::string("Extension id=odd ver=1.0 name=\"\" desk=\"\" finded= permission=[] \n"),
            std::string("\nProfile \"表示\" settings \n"),
+           "※ファイルが大きすぎるため先頭 65536 バイトのみ読みました " + big + " \n",
+           std::string("Extension id=big ver=1.0 name=\"Big\" desk=\"\" finded= permission=[] \n"),
            "Extension id=jp ver=表 name=\"Named\" desk=\"" + shownDescription + "\" finded= permission=[] \n",
        }) {
     EXPECT_NE(std::string::npos, detail.find(line)) << line << "\nin\n" << detail;
