@@ -11,10 +11,14 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
+# The toolchain is named only when a tree is first configured: CMake keeps it,
+# and warns that a toolchain given again is unused.
+toolchain = $(if $(wildcard $(B)/$(1)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/$(2).cmake)
+
 build: deps
-	cmake -S . -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake $(CMAKE_FLAGS) > /dev/null
+	cmake -S . -B $(B)/win64 $(call toolchain,win64,mingw64) $(CMAKE_FLAGS) > /dev/null
 	cmake --build $(B)/win64 -j $(JOBS)
-	cmake -S . -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake $(CMAKE_FLAGS) \
+	cmake -S . -B $(B)/win32 $(call toolchain,win32,mingw32) $(CMAKE_FLAGS) \
 	  -DMODLIST6_EXE=$(B)/win64/bin/Modlist6.exe > /dev/null
 	cmake --build $(B)/win32 -j $(JOBS)
 	mkdir -p $(B)/dist
@@ -27,8 +31,11 @@ native: deps
 run: build
 	BUILD_DIR=$(B) bash scripts/run-report.sh
 
+# After the results, what ran and what was skipped, with the reasons.
 test: build native
-	cd $(B)/native && ctest -j $(JOBS) --output-on-failure
+	cd $(B)/native && { ctest -j $(JOBS) --output-on-failure; rc=$$?; \
+	  echo "What was under test, and what was skipped:"; \
+	  grep -a -h -E '^(under test|skipped):' Testing/Temporary/LastTest.log | sort -u; exit $$rc; }
 
 bench: build
 	BUILD_DIR=$(B) bash scripts/bench.sh

@@ -14,7 +14,7 @@ fi
 [ -n "${DISPLAY:-}" ] || start_display || exit 1
 install_report
 rm -f "$REPORT_OUT"
-echo "running Report (the x64 build of the same program: this machine has no 32-bit Wine) ..."
+echo "running Report ..."
 REPORT_DRIVER_SCREENSHOT="$(winpath "$WORK")\\finished.bmp" drive "$WORK/result.txt" full
 if [ -n "$(result_value "$WORK/result.txt" error)" ]; then
   echo "Report could not be driven: $(result_value "$WORK/result.txt" error)"; exit 1
