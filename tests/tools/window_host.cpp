@@ -10,6 +10,10 @@
 //   corewindow      "Windows.UI.Core.CoreWindow" titled in Japanese
 //   many:<n>        n plain top-level windows
 //   deep:<n>        a chain of n nested child windows under "DeepRoot"
+//   churn           keeps replacing a "Chrome_WidgetWin_1" titled "churn" every
+//                   20 ms, each new one put at the top of the Z order, so that
+//                   it stands before every other window of that class; each
+//                   holds 40 children
 //   exit            end at once
 // When all tokens are done it makes a "HostReady" window.
 #include <windows.h>
@@ -21,6 +25,7 @@
 namespace {
 HMODULE g_libraries[8] = {};
 int g_libraryCount = 0;
+HWND g_churning = nullptr;
 
 void Register(const wchar_t* name, HINSTANCE instance) {
   WNDCLASSW wc = {};
@@ -36,6 +41,16 @@ HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, HINSTANCE insta
   if (style == 0) style = parent != nullptr ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
   return CreateWindowExW(0, cls, title, style, 10, 20, 300, 200, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+// A new window on top first, then the old one goes: one always stands.
+void Churn() {
+  HWND next = Make(L"Chrome_WidgetWin_1", L"churn", nullptr);
+  // Children make its tree take a while to write, so it tends to vanish
+  // while a search is still at it.
+  for (int i = 0; i < 40; ++i) Make(L"DeepChild", L"", next);
+  SetWindowPos(next, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (g_churning != nullptr) DestroyWindow(g_churning);
+  g_churning = next;
 }
 }  // namespace
 
@@ -94,6 +109,8 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
     } else if (t.rfind("many:", 0) == 0) {
       const int n = std::atoi(t.c_str() + 5);
       for (int i = 0; i < n; ++i) Make(L"PlainTop", L"bench window", nullptr);
+    } else if (t == "churn") {
+      Churn();
     } else if (t.rfind("deep:", 0) == 0) {
       const int n = std::atoi(t.c_str() + 5);
       HWND parent = Make(L"DeepRoot", L"deep", nullptr);
@@ -103,6 +120,17 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
   // Made last: a test that sees it knows every other window exists.
   Make(L"HostReady", L"ready", nullptr);
   MSG msg;
+  // A steady period, which timer messages (sent only when the queue is
+  // empty) would not give.
+  while (g_churning != nullptr) {
+    Sleep(20);
+    Churn();
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return 0;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
