@@ -68,12 +68,8 @@ class CReportDlg {
     RunPrintScreenSection(window);
     FlushReportViews(true);
     SetTimer(window, kViewTimer, 100, nullptr);
-    DWORD id = 0;
-    worker_.reset(CreateThread(nullptr, 0, &InvestigationDriver, nullptr, CREATE_SUSPENDED, &id));
-    if (!worker_) return FALSE;
-    SetThreadPriority(worker_.get(), THREAD_PRIORITY_IDLE);
-    ResumeThread(worker_.get());
-    return TRUE;
+    worker_.reset(StartInvestigation());
+    return worker_ ? TRUE : FALSE;
   }
 
   BOOL OnPaint(HWND window) {
