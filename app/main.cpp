@@ -1,7 +1,6 @@
 // The application object and the one dialog of Report, on plain Win32.
 #include <windows.h>
 #include <commdlg.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -122,18 +121,8 @@ class CReportDlg {
   void SaveAs(HWND window) {
     if (!ConfirmIfRunning(window)) return;
     char path[MAX_PATH] = {};
-    char name[32];
-    std::snprintf(name, sizeof name, "%04d%02d%02d.txt", InvestigationEndTime.wYear, InvestigationEndTime.wMonth,
-                  InvestigationEndTime.wDay);
-    char folder[MAX_PATH] = {};
-    // Without a documents folder, or when folder and name do not fit, the bare
-    // name is suggested and the dialog starts where it likes.
-    if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, TRUE) && folder[0] != '\0' &&
-        std::strlen(folder) + 1 + std::strlen(name) < sizeof path) {
-      std::snprintf(path, sizeof path, "%s\\%s", folder, name);
-    } else {
-      std::snprintf(path, sizeof path, "%s", name);
-    }
+    const std::string suggested = SuggestedReportPath();
+    std::snprintf(path, sizeof path, "%s", suggested.c_str());
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.lpstrFilter = "text\0*.txt\0";
