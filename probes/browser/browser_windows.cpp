@@ -204,7 +204,8 @@ void DumpTree(int depth, HWND window, unsigned& budget, bool& cut) {
       WriteDetailLine("※ウィンドウの階層が深すぎるため %llx の子を省略 \n", HandleValue(window));
     return;
   }
-  for (HWND child : ListChildWindows(window)) {
+  // The tree's own budget bounds it, not the usual bound of a child list.
+  for (HWND child : ListChildWindows(window, kMaxWindowTreeWindows)) {
     if (cut) break;
     if (IsWindow(child)) DumpTree(depth + 1, child, budget, cut);
   }
