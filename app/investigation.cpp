@@ -47,8 +47,21 @@ void RunInvestigationSections() {
   }
 }
 
-DWORD WINAPI InvestigationDriver(LPVOID) {
+HANDLE StartInvestigation(LPTHREAD_START_ROUTINE body) {
   InterlockedExchange(&InvestigationRunning, 1);
+  DWORD id = 0;
+  HANDLE worker = CreateThread(nullptr, 0, body, nullptr, CREATE_SUSPENDED, &id);
+  if (worker == nullptr) {
+    InterlockedExchange(&InvestigationRunning, 0);
+    return nullptr;
+  }
+  SetThreadPriority(worker, THREAD_PRIORITY_IDLE);
+  ResumeThread(worker);
+  return worker;
+}
+
+// InvestigationRunning was set by StartInvestigation before this thread began.
+DWORD WINAPI InvestigationDriver(LPVOID) {
   RunInvestigationSections();
   FlushReportViews(true);
   GetLocalTime(&InvestigationEndTime);

@@ -14,6 +14,13 @@ void RunPrintScreenSection(HWND dialog);
 // The worker thread's body: sections 2 to 25, end time, finished message.
 DWORD WINAPI InvestigationDriver(LPVOID);
 
+// Starts the worker thread on body at idle priority and returns its handle
+// (nullptr when it cannot be started). The run counts as running from before
+// the thread exists: an idle-priority thread may wait long for its first turn,
+// and a save in that gap must ask rather than write a report of one section.
+// When the thread cannot be started the flag is cleared again.
+HANDLE StartInvestigation(LPTHREAD_START_ROUTINE body = &InvestigationDriver);
+
 // Runs sections 2 to 25 only (no flag, end time or message), for tests and benchmarks.
 void RunInvestigationSections();
 

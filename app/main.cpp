@@ -1,7 +1,6 @@
 // The application object and the one dialog of Report, on plain Win32.
 #include <windows.h>
 #include <commdlg.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
@@ -69,12 +68,8 @@ class CReportDlg {
     RunPrintScreenSection(window);
     FlushReportViews(true);
     SetTimer(window, kViewTimer, 100, nullptr);
-    DWORD id = 0;
-    worker_.reset(CreateThread(nullptr, 0, &InvestigationDriver, nullptr, CREATE_SUSPENDED, &id));
-    if (!worker_) return FALSE;
-    SetThreadPriority(worker_.get(), THREAD_PRIORITY_IDLE);
-    ResumeThread(worker_.get());
-    return TRUE;
+    worker_.reset(StartInvestigation());
+    return worker_ ? TRUE : FALSE;
   }
 
   BOOL OnPaint(HWND window) {
@@ -127,18 +122,8 @@ class CReportDlg {
   void SaveAs(HWND window) {
     if (!ConfirmIfRunning(window)) return;
     char path[MAX_PATH] = {};
-    char name[32];
-    std::snprintf(name, sizeof name, "%04d%02d%02d.txt", InvestigationEndTime.wYear, InvestigationEndTime.wMonth,
-                  InvestigationEndTime.wDay);
-    char folder[MAX_PATH] = {};
-    // Without a documents folder, or when folder and name do not fit, the bare
-    // name is suggested and the dialog starts where it likes.
-    if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PERSONAL, TRUE) && folder[0] != '\0' &&
-        std::strlen(folder) + 1 + std::strlen(name) < sizeof path) {
-      std::snprintf(path, sizeof path, "%s\\%s", folder, name);
-    } else {
-      std::snprintf(path, sizeof path, "%s", name);
-    }
+    const std::string suggested = SuggestedReportPath();
+    std::snprintf(path, sizeof path, "%s", suggested.c_str());
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.lpstrFilter = "text\0*.txt\0";

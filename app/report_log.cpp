@@ -1,7 +1,10 @@
 #include "app/report_log.h"
 
+#include <shlobj.h>
+
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <mutex>
 #include <new>
@@ -10,6 +13,7 @@
 #include "app/line_rules.h"
 #include "query/cp932_rules.h"
 #include "query/owner.h"
+#include "query/platform.h"
 #include "query/version_info.h"
 
 SYSTEMTIME InvestigationEndTime = {};
@@ -277,4 +281,13 @@ void SaveReportFile(const char* path, HWND owner) {
   std::string message = "saved ";
   message += path;
   MessageBoxA(owner, message.c_str(), "Report", MB_OK);
+}
+
+std::string SuggestedReportPath() {
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d.txt", InvestigationEndTime.wYear, InvestigationEndTime.wMonth,
+                InvestigationEndTime.wDay);
+  const std::string folder = ExistingSpecialFolder(CSIDL_PERSONAL);
+  if (folder.empty() || folder.size() + 1 + std::strlen(name) >= MAX_PATH) return name;
+  return folder + "\\" + name;
 }

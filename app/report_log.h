@@ -39,6 +39,11 @@ void SaveReportFile(const char* path, HWND owner);
 // failure. Used by SaveReportFile and by the benchmark.
 bool WriteReportFile(const char* path, DWORD* error);
 
+// The name "save... 保存" suggests: the documents folder, "\" and the end date
+// as "%04d%02d%02d.txt"; the bare name when that folder does not exist (it is
+// never created) or the whole does not fit in 260 bytes.
+std::string SuggestedReportPath();
+
 // A copy of one level's text, for tests and the save.
 std::string LevelTextCopy(ReportLevel level);
 std::size_t LevelTextSize(ReportLevel level);

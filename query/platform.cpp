@@ -1,5 +1,7 @@
 #include "query/platform.h"
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -287,4 +289,18 @@ std::string ProgramFolder() {
   const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path - 1);
   if (n == 0) return std::string();
   return FolderPart(path);
+}
+
+std::string ExistingSpecialFolder(int csidl) {
+  char folder[MAX_PATH] = {};
+  // The ANSI lookup may name a folder that does not exist, so it is checked too.
+  if (!SHGetSpecialFolderPathA(nullptr, folder, csidl, FALSE)) return std::string();
+  folder[sizeof folder - 1] = '\0';
+  const DWORD attributes = GetFileAttributesA(folder);
+  if (folder[0] == '\0' || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::string();
+  std::string path = folder;
+  const char* last = FindLastBackslash(path.c_str());
+  if (last != nullptr && last + 1 == path.c_str() + path.size() && path.size() > 3) path.pop_back();
+  return path;
 }

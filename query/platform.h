@@ -120,3 +120,8 @@ class ScopedFsRedirectionOff {
 
 // The directory of the running program, with its final backslash.
 std::string ProgramFolder();
+
+// A special folder (CSIDL_...) looked up without ever creating it: its path
+// without a final backslash, or "" when it cannot be determined or does not
+// exist. Report only reads, so a missing folder stays missing.
+std::string ExistingSpecialFolder(int csidl);

@@ -9,6 +9,7 @@
 #include "query/cp932_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
+#include "query/window_list.h"
 
 namespace {
 const char kExeKey[] = "Software\\Adobe\\Acrobat\\Exe";
@@ -24,7 +25,6 @@ const DWORD kRegTextBytes = 1024;
 const ULONG kCommandBytes = 260;
 const unsigned kNeverOutOfBrowserFrom = 15;
 const int kSnapshotAttempts = 100;
-const int kMaxWindowsPerClass = 4096;
 
 const char kNotInBrowserUser[] = "★Acrobat/AdobeReaderで「PDFをブラウザに表示する」にチェックがありません \n";
 
@@ -240,11 +240,10 @@ bool GetProcessExePath(DWORD processId, std::string& path) {
 
 bool FindRunningAcrobatExe(std::string& path) {
   const DWORD self = GetCurrentProcessId();
+  const std::vector<HWND> windows = ListTopWindows();
   for (const char* windowClass : kAcrobatWindowClasses) {
-    HWND window = nullptr;
-    for (int i = 0; i < kMaxWindowsPerClass; ++i) {
-      window = FindWindowExA(nullptr, window, windowClass, nullptr);
-      if (window == nullptr) break;
+    for (HWND window : windows) {
+      if (!WindowHasClass(window, windowClass)) continue;
       DWORD processId = 0;
       if (GetWindowThreadProcessId(window, &processId) == 0 || processId == self) continue;
       std::string exe;

@@ -11,6 +11,7 @@
 #include "query/cp932_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
+#include "query/window_list.h"
 
 namespace {
 const char* const kOfficeExtensions[] = {".xls", ".xlsx", ".xlsm", ".doc", ".docx",
@@ -22,7 +23,6 @@ const char kViewerProgId[] = "qmviewx.qmviewxctrl.1";
 
 const DWORD kServerBytes = 520;     // 260 characters
 const DWORD kShortTextBytes = 128;  // content type, ProgID, CLSID, Click-to-Run texts
-const int kMaxWindowsWalked = 4096;
 
 struct ServerFile {
   std::string path;     // ANSI, without quotes and arguments
@@ -48,12 +48,8 @@ bool ReadClickToRun(const wchar_t* valueName, std::string& text) {
 }
 
 bool IsMacroEditorVisible() {
-  HWND window = nullptr;
-  for (int i = 0; i < kMaxWindowsWalked; ++i) {
-    window = FindWindowExA(nullptr, window, kMacroEditorClass, nullptr);
-    if (window == nullptr) return false;
-    if (IsWindowVisible(window)) return true;
-  }
+  for (HWND window : ListTopWindows())
+    if (WindowHasClass(window, kMacroEditorClass) && IsWindowVisible(window)) return true;
   return false;
 }
 

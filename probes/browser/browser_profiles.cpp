@@ -124,10 +124,14 @@ void CheckBrowserProfiles(int browserCode) {
     WriteUserLine("★調査対象のブラウザーが不正 \n");
     return;
   }
-  char localAppData[MAX_PATH] = {};
-  // Never create the folder: Report does not change the machine.
-  SHGetSpecialFolderPathA(nullptr, localAppData, CSIDL_LOCAL_APPDATA, FALSE);
-  CheckBrowserProfilesIn(std::string(localAppData) + suffix);
+  // Never created: Report does not change the machine. Without the folder the
+  // profile walk would read "Local State" at the root of the current drive.
+  const std::string localAppData = ExistingSpecialFolder(CSIDL_LOCAL_APPDATA);
+  if (localAppData.empty()) {
+    WriteUserLine("★ローカルアプリケーションデータのフォルダーが見つからないため\"Local State\"を確認できない \n");
+    return;
+  }
+  CheckBrowserProfilesIn(localAppData + suffix);
 }
 
 void CheckBrowserProfilesIn(const std::string& userDataFolder) {

@@ -13,6 +13,7 @@
 #include "query/cp932_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
+#include "query/window_list.h"
 
 namespace {
 const char kTreeColumns[] =
@@ -20,9 +21,7 @@ const char kTreeColumns[] =
 const char* const kIeModeClassesOf1[] = {"Chrome_WidgetWin_0", "Chrome_WidgetWin_2", "Chrome_WidgetWin_3"};
 const char* const kIeModeClassesOf0[] = {"Chrome_WidgetWin_0", "Chrome_WidgetWin_1", "Chrome_WidgetWin_2",
                                          "Chrome_WidgetWin_3"};
-// Limits of the walks over windows and processes of the machine.
-const unsigned kMaxMatches = 4096;
-const unsigned kMaxChildren = 4096;
+// Limit of the walk over the processes of the machine.
 const unsigned kMaxProcesses = 65536;
 
 const GUID kClsidVirtualDesktopManager = {
@@ -92,18 +91,28 @@ DWORD WindowProcessId(HWND window) {
   return processId;
 }
 
+// A window destroyed meanwhile has no process: listing "process 0" would list
+// Report's own modules, so the block says the window is gone instead.
+bool WindowGone(DWORD processId) {
+  if (processId != 0) return false;
+  WriteDetailLine("※ウィンドウが閉じられたためモジュール一覧を省略 \n");
+  return true;
+}
+
 void ModuleBlock(DWORD processId) {
+  if (WindowGone(processId)) return;
   WriteDetailLine("モジュール一覧 %lu \n", static_cast<unsigned long>(processId));
   ListProcessModules(processId);
   WriteDetailLine("\n");
 }
 
 void TabBlocks(HWND frame) {
-  HWND tab = nullptr;
-  for (unsigned n = 0; n < kMaxChildren && (tab = FindWindowExA(frame, tab, "Frame Tab", nullptr)) != nullptr; ++n) {
+  for (HWND tab : ListChildWindows(frame)) {
+    if (!WindowHasClass(tab, "Frame Tab")) continue;
     HWND inner = FindWindowExA(tab, nullptr, "TabWindowClass", nullptr);
     if (inner == nullptr) continue;
     const DWORD processId = WindowProcessId(inner);
+    if (WindowGone(processId)) continue;
     WriteDetailLine("Tabモジュール一覧 %lu \n", static_cast<unsigned long>(processId));
     ListProcessModules(processId);
     WriteDetailLine("\n");
@@ -118,9 +127,7 @@ void TreeBlock(HWND window) {
 
 template <std::size_t N>
 void IeModeScan(HWND window, const char* const (&classes)[N]) {
-  HWND child = nullptr;
-  for (unsigned n = 0; n < kMaxChildren && (child = FindWindowExA(window, child, nullptr, nullptr)) != nullptr;
-       ++n) {
+  for (HWND child : ListChildWindows(window)) {
     char className[256] = {};
     if (GetClassNameA(child, className, sizeof className) <= 0) continue;
     bool listed = false;
@@ -134,13 +141,12 @@ void IeModeScan(HWND window, const char* const (&classes)[N]) {
   }
 }
 
-// Calls handle for every top-level window of the class, in Z order.
+// Calls handle for every top-level window of the class, in Z order; a window
+// destroyed before its turn is passed over.
 template <class Handler>
 void ForEachTopWindow(const char* className, Handler handle) {
-  HWND window = nullptr;
-  for (unsigned n = 0; n < kMaxMatches && (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;
-       ++n)
-    handle(window);
+  for (HWND window : ListTopWindows())
+    if (WindowHasClass(window, className)) handle(window);
 }
 
 void ProcessWalk() {
@@ -193,13 +199,16 @@ void DumpTree(int depth, HWND window, unsigned& budget, bool& cut) {
   }
   --budget;
   WriteWindowTreeLine(depth, window);
-  HWND child = FindWindowExA(window, nullptr, nullptr, nullptr);
-  if (child != nullptr && depth + 1 > kMaxWindowTreeDepth) {
-    WriteDetailLine("※ウィンドウの階層が深すぎるため %llx の子を省略 \n", HandleValue(window));
+  if (depth + 1 > kMaxWindowTreeDepth) {
+    if (FindWindowExA(window, nullptr, nullptr, nullptr) != nullptr)
+      WriteDetailLine("※ウィンドウの階層が深すぎるため %llx の子を省略 \n", HandleValue(window));
     return;
   }
-  for (; child != nullptr && !cut; child = FindWindowExA(window, child, nullptr, nullptr))
-    DumpTree(depth + 1, child, budget, cut);
+  // The tree's own budget bounds it, not the usual bound of a child list.
+  for (HWND child : ListChildWindows(window, kMaxWindowTreeWindows)) {
+    if (cut) break;
+    if (IsWindow(child)) DumpTree(depth + 1, child, budget, cut);
+  }
 }
 
 BOOL CALLBACK StopAtFirstWindow(HWND, LPARAM found) {
@@ -214,8 +223,7 @@ HWND OwnProgramWindow() {
   EnumThreadWindows(GetCurrentThreadId(), StopAtFirstWindow, reinterpret_cast<LPARAM>(&threadHasWindow));
   if (threadHasWindow) return nullptr;
   const DWORD self = GetCurrentProcessId();
-  HWND window = nullptr;
-  for (unsigned n = 0; n < 65536 && (window = FindWindowExA(nullptr, window, nullptr, nullptr)) != nullptr; ++n)
+  for (HWND window : ListTopWindows())
     if (WindowProcessId(window) == self) return window;
   return nullptr;
 }

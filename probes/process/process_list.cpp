@@ -14,6 +14,7 @@
 #include "query/owner.h"
 #include "query/platform.h"
 #include "query/version_info.h"
+#include "query/window_list.h"
 
 namespace {
 const char kProcessColumns[] =
@@ -26,7 +27,6 @@ const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\services";
 // Fixed limits of the walks over what the machine holds.
 const unsigned kMaxProcesses = 65536;
 const unsigned kMaxServices = 20000;
-const unsigned kMaxWindows = 65536;
 
 using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
 using GetProcessImageFileNameAFn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD);
@@ -71,10 +71,8 @@ bool FileExists(const std::string& path) {
 
 // The title of the first store-app window of the process, in the ANSI code page.
 std::string StoreAppTitle(DWORD processId) {
-  HWND window = nullptr;
-  for (unsigned n = 0;
-       n < kMaxWindows && (window = FindWindowExA(nullptr, window, "Windows.UI.Core.CoreWindow", nullptr)) != nullptr;
-       ++n) {
+  for (HWND window : ListTopWindows()) {
+    if (!WindowHasClass(window, "Windows.UI.Core.CoreWindow")) continue;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner != processId) continue;
@@ -345,9 +343,9 @@ void CheckProcessList() {
   DesktopTable desktops;
   WriteDetailLine("isUseVirtualDesktop %d \n", isUseVirtualDesktop() ? 1 : 0);
   WriteSupportLine("%s", kWindowColumns);
-  HWND window = nullptr;
-  for (unsigned n = 0; n < kMaxWindows && (window = FindWindowExA(nullptr, window, nullptr, nullptr)) != nullptr;
-       ++n) {
+  for (HWND window : ListTopWindows()) {
+    // A window destroyed since the list was taken has nothing left to show.
+    if (!IsWindow(window)) continue;
     const int onCurrent = IsWindowOnCurrentVirtualDesktop(window);
     int number = -1;
     unsigned char id[16];

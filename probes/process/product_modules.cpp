@@ -34,11 +34,14 @@ std::string SystemFolderFor32BitPrograms() {
   return result;
 }
 
-// The special folder with the product's subfolder, or "" when it cannot be determined.
-std::string SpecialFolderWith(int csidl, const char* subfolder) {
-  char folder[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathA(nullptr, folder, csidl, TRUE) || folder[0] == '\0') return std::string();
-  std::string result = folder;
+// The special folder with the product's subfolder. A special folder that is
+// missing is never created (Report only reads); its place is skipped with a line.
+std::string SpecialFolderWith(int csidl, const char* csidlName, const char* subfolder) {
+  std::string result = ExistingSpecialFolder(csidl);
+  if (result.empty()) {
+    WriteDetailLine("※%s のフォルダーが見つからないため %s を省略 \n", csidlName, subfolder);
+    return std::string();
+  }
   AppendBackslash(result);
   return result + subfolder;
 }
@@ -82,9 +85,9 @@ int CheckProductModules() {
   if (!systemFolder.empty()) {
     for (const char* pattern : kSystemPatterns) ScanModuleFiles(systemFolder, pattern);
   }
-  const std::string roaming = SpecialFolderWith(CSIDL_APPDATA, kRoamingSubfolder);
+  const std::string roaming = SpecialFolderWith(CSIDL_APPDATA, "CSIDL_APPDATA", kRoamingSubfolder);
   if (!roaming.empty()) ScanModuleFiles(roaming, "*.*");
-  const std::string local = SpecialFolderWith(CSIDL_LOCAL_APPDATA, kLocalSubfolder);
+  const std::string local = SpecialFolderWith(CSIDL_LOCAL_APPDATA, "CSIDL_LOCAL_APPDATA", kLocalSubfolder);
   if (!local.empty()) ScanModuleFiles(local, "*.*");
   WriteUserLine("●モジュール構成確認 \n");
   return 0;

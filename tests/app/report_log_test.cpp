@@ -1,5 +1,6 @@
 // The report log's levels, its live views and the report file.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "app/report_log.h"
 #include "query/owner.h"
 #include "tests/support/test_support.h"
+#include "tests/support/user_folders.h"
 
 namespace {
 std::string CrLf(const std::string& text) {
@@ -340,3 +342,31 @@ TEST(PrintScreenSectionTest, HeaderSectionAndSeparatorAtTheirLevels) {
   EXPECT_EQ(detail.find("\nPrintScreenキー登録確認 \n"), 0u);
 }
 }  // namespace
+
+// ---- The name "save... 保存" suggests ---------------------------------------
+
+TEST(SuggestedReportPathTest, DocumentsFolderAndTheEndDate) {
+  const SYSTEMTIME saved = InvestigationEndTime;
+  char documents[MAX_PATH] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, documents, CSIDL_PERSONAL, FALSE));
+  InvestigationEndTime = SYSTEMTIME{};
+  EXPECT_EQ(SuggestedReportPath(), std::string(documents) + "\\00000000.txt");
+  InvestigationEndTime.wYear = 2026;
+  InvestigationEndTime.wMonth = 3;
+  InvestigationEndTime.wDay = 9;
+  EXPECT_EQ(SuggestedReportPath(), std::string(documents) + "\\20260309.txt");
+  InvestigationEndTime = saved;
+}
+
+// Report only reads: a missing documents folder is not created for the save
+// dialog; the bare name is suggested instead.
+TEST(MissingUserFolder, SaveAsSuggestsTheBareNameAndCreatesNothing) {
+  if (!MayMoveUserFolders()) GTEST_SKIP() << kUserFoldersSkipReason;
+  const SYSTEMTIME saved = InvestigationEndTime;
+  InvestigationEndTime = SYSTEMTIME{};
+  MovedAwayFolder documents(CSIDL_PERSONAL);
+  ASSERT_TRUE(documents.moved()) << documents.path();
+  EXPECT_EQ(SuggestedReportPath(), "00000000.txt");
+  EXPECT_FALSE(documents.Exists()) << documents.path() << " was created";
+  InvestigationEndTime = saved;
+}

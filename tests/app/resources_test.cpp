@@ -92,6 +92,10 @@ TEST_P(ReportProgramTest, IconsAndDpiAwareManifest) {
   const size_t aware = manifest.find("dpiAware");
   ASSERT_NE(aware, std::string::npos) << manifest;
   EXPECT_NE(manifest.find("true", aware), std::string::npos);
+  // No supported-OS list: Windows 8.1 to 11 then give GetVersionExA 6.2.9200,
+  // the "OSバージョン" the report is documented to print there.
+  EXPECT_EQ(manifest.find("supportedOS"), std::string::npos) << manifest;
+  EXPECT_EQ(manifest.find("compatibility"), std::string::npos) << manifest;
 }
 
 // Reads the extended dialog template as the dialog manager does.

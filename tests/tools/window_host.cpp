@@ -14,6 +14,10 @@
 //   churn:<ms>      every ms milliseconds, destroy and remake an "IEFrame" with a tab
 //                   and a "Chrome_WidgetWin_1" with its host and pane, as a busy
 //                   browser does while another program walks its windows
+//   churn           keeps replacing a "Chrome_WidgetWin_1" titled "churn" every
+//                   20 ms, each new one put at the top of the Z order, so that
+//                   it stands before every other window of that class; each
+//                   holds 40 children
 //   exit            end at once
 // When all tokens are done it makes a "HostReady" window.
 #include <windows.h>
@@ -27,6 +31,7 @@ HMODULE g_libraries[8] = {};
 int g_libraryCount = 0;
 std::wstring g_title;
 HWND g_churned[2] = {};
+HWND g_churning = nullptr;
 
 void Register(const wchar_t* name, HINSTANCE instance) {
   WNDCLASSW wc = {};
@@ -45,7 +50,7 @@ HWND Make(const wchar_t* cls, const wchar_t* title, HWND parent, HINSTANCE insta
 }
 const wchar_t* TitleOr(const wchar_t* fallback) { return g_title.empty() ? fallback : g_title.c_str(); }
 
-void CALLBACK Churn(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK ChurnBrowsers(HWND, UINT, UINT_PTR, DWORD) {
   for (HWND& window : g_churned) {
     if (window != nullptr) DestroyWindow(window);
   }
@@ -53,6 +58,17 @@ void CALLBACK Churn(HWND, UINT, UINT_PTR, DWORD) {
   Make(L"TabWindowClass", L"churning tab", Make(L"Frame Tab", L"", g_churned[0]));
   g_churned[1] = Make(L"Chrome_WidgetWin_1", TitleOr(L"churning chrome"), nullptr);
   Make(L"IEFrame", L"churning pane", Make(L"Chrome_WidgetWin_2", L"", g_churned[1]));
+}
+
+// A new window on top first, then the old one goes: one always stands.
+void Churn() {
+  HWND next = Make(L"Chrome_WidgetWin_1", L"churn", nullptr);
+  // Children make its tree take a while to write, so it tends to vanish
+  // while a search is still at it.
+  for (int i = 0; i < 40; ++i) Make(L"DeepChild", L"", next);
+  SetWindowPos(next, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (g_churning != nullptr) DestroyWindow(g_churning);
+  g_churning = next;
 }
 }  // namespace
 
@@ -117,7 +133,9 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
       MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &g_title[0], static_cast<int>(g_title.size()));
       g_title.resize(wcslen(g_title.c_str()));
     } else if (t.rfind("churn:", 0) == 0) {
-      SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(t.c_str() + 6)), &Churn);
+      SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(t.c_str() + 6)), &ChurnBrowsers);
+    } else if (t == "churn") {
+      Churn();
     } else if (t.rfind("deep:", 0) == 0) {
       const int n = std::atoi(t.c_str() + 5);
       HWND parent = Make(L"DeepRoot", L"deep", nullptr);
@@ -127,6 +145,17 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
   // Made last: a test that sees it knows every other window exists.
   Make(L"HostReady", L"ready", nullptr);
   MSG msg;
+  // A steady period, which timer messages (sent only when the queue is
+  // empty) would not give.
+  while (g_churning != nullptr) {
+    Sleep(20);
+    Churn();
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return 0;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/test_support.h"
+#include "tests/support/user_folders.h"
 
 namespace {
 const char kTwoProfiles[] = "{\"profile\":{\"info_cache\":{\"Default\":{}},\"profiles_order\":[\"Default\",\"Gone\",\"\x95\x5C\x8E\xA6\"]}}";
@@ -164,3 +165,20 @@ TEST(BrowserProfiles, RealExtensionFromDebianResolvesThroughItsLocales) {
       << log.Detail();
 }
 }  // namespace
+
+// Without a local application-data folder there is no "Local State" to read:
+// the walk stops with one line instead of reading one at the drive's root,
+// and the folder is not created.
+TEST(MissingUserFolder, ProfilesNeedTheLocalApplicationDataFolder) {
+  if (!MayMoveUserFolders()) GTEST_SKIP() << kUserFoldersSkipReason;
+  MovedAwayFolder local(CSIDL_LOCAL_APPDATA);
+  ASSERT_TRUE(local.moved()) << local.path();
+  for (int browser : {kBrowserChrome, kBrowserEdge}) {
+    LogCapture log;
+    CheckBrowserProfiles(browser);
+    EXPECT_EQ(log.Detail(),
+              "★ローカルアプリケーションデータのフォルダーが見つからないため\"Local State\"を確認できない \n")
+        << browser;
+  }
+  EXPECT_FALSE(local.Exists()) << local.path() << " was created";
+}

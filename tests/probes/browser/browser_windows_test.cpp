@@ -173,3 +173,41 @@ TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {
   EXPECT_EQ(lines, 101);
   EXPECT_EQ(CountOf(detail, "※ウィンドウの階層が深すぎるため"), 1u);
 }
+
+// A browser replaces windows all the time. A window that vanishes while the
+// one before it is examined must not hide the windows after it: the stable
+// window keeps its block, its tree and its IE-mode tab in every run.
+TEST(BrowserWindows, ChurningWindowsDoNotHideAStableOne) {
+  ChildProcess host(Host("chrome1"));
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
+  ChildProcess churner(Host("churn"));
+  ASSERT_TRUE(WaitForWindowOf(churner.id(), "HostReady", 10000));
+  HWND chrome = TopWindowTitled(host.id(), "Chrome_WidgetWin_1");
+  ASSERT_NE(chrome, nullptr);
+  HWND tab = FindWindowExA(FindWindowExA(chrome, nullptr, "Chrome_WidgetWin_2", nullptr), nullptr, "IEFrame", nullptr);
+  ASSERT_NE(tab, nullptr);
+  const std::string pid = Dec(host.id());
+
+  int churnSeen = 0;
+  for (int run = 0; run < 20; ++run) {
+    LogCapture log;
+    CheckAllIEWindow();
+    const std::string detail = log.Detail();
+    EXPECT_NE(detail.find("Edge/Chromeのウィンドウ発見 " + Hex(chrome) + " \nモジュール一覧 " + pid + " \n"),
+              std::string::npos)
+        << "run " << run << "\n" << detail.substr(0, 3000);
+    // Its tree, from its own line at depth 0.
+    const std::string tree = LineHolding(detail, " " + Hex(chrome) + "\t0\t");
+    EXPECT_EQ(tree.rfind(" " + Hex(chrome) + "\t0\t", 0), 0u) << "run " << run << ": " << tree;
+    EXPECT_NE(tree.find("\tChrome_WidgetWin_1\tChrome\t\n"), std::string::npos) << "run " << run << ": " << tree;
+    EXPECT_NE(detail.find("Edge IEMode の表示タブ ウィンドウ発見 " + Hex(tab) + " \nモジュール一覧 " + pid + " \n"),
+              std::string::npos)
+        << "run " << run;
+    EXPECT_EQ(log.User(), "●ブラウザモジュール/ウィンドウ構成確認 \n");
+    // The run overlapped the churn: a window of the churner stood before the stable one.
+    const std::size_t stable = detail.find("Edge/Chromeのウィンドウ発見 " + Hex(chrome));
+    const std::size_t first = detail.find("Edge/Chromeのウィンドウ発見 ");
+    if (first < stable) ++churnSeen;
+  }
+  EXPECT_GT(churnSeen, 0) << "the churning windows never stood before the stable one";
+}

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tests/support/test_support.h"
+#include "tests/support/user_folders.h"
 
 namespace {
 std::string SpecialFolder(int csidl) {
@@ -128,4 +129,26 @@ TEST(ProductModules, DoubleByteFolderNamesAndMissingFolders) {
   LogCapture empty;
   ReportModuleFile("");
   EXPECT_EQ(empty.Support(), ", , , , , , \"\" \n");
+}
+
+// Missing application-data folders are neither created nor searched: each
+// place is skipped with one line and the verdict still stands.
+TEST(MissingUserFolder, ProductModulesSkipMissingApplicationDataFolders) {
+  if (!MayMoveUserFolders()) GTEST_SKIP() << kUserFoldersSkipReason;
+  MovedAwayFolder roaming(CSIDL_APPDATA);
+  MovedAwayFolder local(CSIDL_LOCAL_APPDATA);
+  ASSERT_TRUE(roaming.moved()) << roaming.path();
+  ASSERT_TRUE(local.moved()) << local.path();
+  LogCapture log;
+  CheckProductModules();
+  const std::string detail = log.Detail();
+  EXPECT_NE(detail.find("※CSIDL_APPDATA のフォルダーが見つからないため meridan\\lg4lpvc\\ を省略 \n"),
+            std::string::npos)
+      << detail;
+  EXPECT_NE(detail.find("※CSIDL_LOCAL_APPDATA のフォルダーが見つからないため ORBWELL\\lg4lpv\\ を省略 \n"),
+            std::string::npos)
+      << detail;
+  EXPECT_EQ(log.User(), "●モジュール構成確認 \n");
+  EXPECT_FALSE(roaming.Exists()) << roaming.path() << " was created";
+  EXPECT_FALSE(local.Exists()) << local.path() << " was created";
 }
