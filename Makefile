@@ -1,20 +1,22 @@
 # Front door. `make` builds, `make run` runs Report under Wine and saves its
-# report, `make test` runs all three test layers, `make bench` prints figures.
+# report, `make test` runs all three test layers, `make bench` prints figures,
+# `make release` writes the signed release folder (see README).
 BUILD ?= build
 B := $(abspath $(BUILD))
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+RELEASE_DIR ?= $(B)/release
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build native run test bench release clean
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake $(CMAKE_FLAGS) > /dev/null
+	cmake --no-warn-unused-cli -S . -B $(B)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake $(CMAKE_FLAGS) > /dev/null
 	cmake --build $(B)/win64 -j $(JOBS)
-	cmake -S . -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake $(CMAKE_FLAGS) \
+	cmake --no-warn-unused-cli -S . -B $(B)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake $(CMAKE_FLAGS) \
 	  -DMODLIST6_EXE=$(B)/win64/bin/Modlist6.exe > /dev/null
 	cmake --build $(B)/win32 -j $(JOBS)
 	mkdir -p $(B)/dist
@@ -32,6 +34,9 @@ test: build native
 
 bench: build
 	BUILD_DIR=$(B) bash scripts/bench.sh
+
+release: build
+	BUILD_DIR=$(B) RELEASE_DIR=$(abspath $(RELEASE_DIR)) bash scripts/release.sh
 
 clean:
 	rm -rf $(B)
