@@ -26,11 +26,15 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
+# A folder that holds nothing but what a release writes.
+is_release_folder() {
+  [ -d "$1" ] && [ -z "$(find "$1" -mindepth 1 -maxdepth 1 ! -name Report.exe ! -name SHA256SUMS ! -name RELEASE.txt)" ]
+}
 cleanup() {
   [ -n "$work" ] && rm -rf "$work"
   # A failed run leaves no release folder, so nothing half-signed (or older
   # than this run) can be taken for its result.
-  if [ "$done_ok" != 1 ] && [ -e "$RELEASE_DIR" ]; then
+  if [ "$done_ok" != 1 ] && is_release_folder "$RELEASE_DIR"; then
     rm -rf "$RELEASE_DIR"
     echo "release: $RELEASE_DIR removed" >&2
   fi
@@ -40,6 +44,9 @@ show_log() { sed -e 's/^/  | /' "$1" | tail -n 15 >&2; }
 
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+if [ -e "$RELEASE_DIR" ] && ! is_release_folder "$RELEASE_DIR"; then
+  fail "$RELEASE_DIR holds other files than a release: choose another RELEASE_DIR"
+fi
 [ -f "$MODLIST6" ] || fail "$MODLIST6 is missing: run make build first"
 [ -f "$WIN32_TREE/CMakeCache.txt" ] || fail "$WIN32_TREE is not configured: run make build first"
 
