@@ -1,8 +1,7 @@
 # One GoogleTest program per test folder: a Wine start costs more than a test.
-# Files named *_rules_test.cpp are portable and run natively instead.
-if(NOT ARCH_BITS EQUAL 64)
-  return()
-endif()
+# Files named *_rules_test.cpp are portable and run natively instead. Both
+# trees build them: the 32-bit programs exercise what only the shipped Report
+# does under WOW64 (the 32-bit registry view, the companion, redirection).
 
 file(GLOB TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(test_support STATIC ${TEST_SUPPORT_SOURCES})
@@ -21,9 +20,18 @@ foreach(area ${WINDOWS_TEST_AREAS})
   endif()
 endforeach()
 
-# Test-only helper programs: one executable per source file.
+# Test-only helper programs: one executable per source file. The 64-bit tree
+# builds them all (tests start them as 64-bit processes); the 32-bit tree only
+# the probe that tells whether 32-bit programs run at all.
 add_custom_target(tools)
+if(NOT ARCH_BITS EQUAL 64)
+  add_executable(wow64_probe WIN32 ${CMAKE_SOURCE_DIR}/tests/tools/wow64_probe.cpp)
+  target_link_libraries(wow64_probe PRIVATE ${STATIC_LINK})
+  add_dependencies(tools wow64_probe)
+  return()
+endif()
 file(GLOB TOOL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.cpp)
+list(FILTER TOOL_SOURCES EXCLUDE REGEX "/wow64_probe\\.cpp$")
 foreach(src ${TOOL_SOURCES})
   get_filename_component(tool ${src} NAME_WE)
   add_executable(${tool} ${src})

@@ -5,7 +5,9 @@ expected lines of the fixture machine (tests/e2e/expect/*.txt).
 Expectation files are UTF-8; each line is "<level>|<exact line>" where level is
 user, support or detail, and the line must stand at that level (and so in every
 more detailed one). Lines starting with '#' are comments. A line
-"absent|<level>|<text>" says the text must not stand at that level.
+"absent|<level>|<text>" says the text must not stand at that level. A line
+that starts with "wow64:" or "x64:" holds only for that kind of Report (the
+32-bit program under WOW64, or the x64 build), given with --kind.
 """
 import re
 import sys
@@ -91,7 +93,7 @@ def is_subsequence(small, big):
     return all(any(line == other for other in it) for line in small)
 
 
-def check(path, expect_dir, zero_time=False, full=True):
+def check(path, expect_dir, zero_time=False, full=True, kind=None):
     errors = []
     raw = Path(path).read_bytes()
     levels = split_report(raw, errors, zero_time)
@@ -125,6 +127,11 @@ def check(path, expect_dir, zero_time=False, full=True):
             for number, line in enumerate(expect.read_text(encoding="utf-8").split("\n"), 1):
                 if not line or line.startswith("#"):
                     continue
+                only, colon, rest = line.partition(":")
+                if colon and only in ("wow64", "x64"):
+                    if only != kind:
+                        continue
+                    line = rest
                 absent = line.startswith("absent|")
                 if absent:
                     line = line[len("absent|"):]
@@ -143,8 +150,14 @@ def main():
     args = sys.argv[1:]
     zero = "--zero-time" in args
     partial = "--partial" in args
+    kind = None
+    if "--kind" in args:
+        at = args.index("--kind")
+        kind = args[at + 1]
+        del args[at:at + 2]
     args = [a for a in args if not a.startswith("--")]
-    errors = check(args[0], args[1] if len(args) > 1 else Path(__file__).parent / "expect", zero, not partial)
+    errors = check(args[0], args[1] if len(args) > 1 else Path(__file__).parent / "expect", zero, not partial,
+                   kind)
     for e in errors:
         print("REPORT CHECK:", e)
     return 1 if errors else 0

@@ -48,8 +48,76 @@ make_prefix() {
   DRIVE_C="$WINEPREFIX/drive_c"
 }
 
-# Imports a .reg file (UTF-16LE with BOM for non-ASCII text) into the prefix.
-reg_import() { wine regedit /S "$(winpath "$1")" > /dev/null 2>&1 < /dev/null; }
+# Which Report runs here: the shipped 32-bit Report.exe where this machine runs
+# 32-bit programs, the x64 build of the same sources where it does not. Sets
+# REPORT_UNDER_TEST, REPORT_KIND (wow64 or x64) and REPORT_REG_VIEW, the
+# registry view that Report reads machine-wide keys through, which every seed
+# writes. Prints one line saying what is under test. Call it once the display
+# is set: under Wine, a 32-bit program started without one leaves every later
+# 32-bit program of the same server session unable to open windows.
+choose_report() {
+  [ -n "${REPORT_KIND:-}" ] && return 0
+  if [ -n "${REPORT_E2E_X64:-}" ]; then  # to try the x64 path where 32-bit runs
+    RUNS_32BIT=0; RUNS_32BIT_PROBE="REPORT_E2E_X64 is set"
+  else
+    detect_32bit
+  fi
+  if [ "$RUNS_32BIT" = 1 ]; then
+    REPORT_UNDER_TEST="$BUILD_DIR/dist/Report.exe"; REPORT_KIND=wow64; REPORT_REG_VIEW=32
+    echo "under test: build/dist/Report.exe (32-bit, WoW64)"
+  else
+    REPORT_UNDER_TEST="$BIN64/Report64.exe"; REPORT_KIND=x64; REPORT_REG_VIEW=64
+    echo "under test: build/win64/bin/Report64.exe (x64; this machine does not run 32-bit programs: $RUNS_32BIT_PROBE)"
+  fi
+}
+
+# Seeding goes through reg.exe with the view named, so a seed means the same on
+# both kinds of machine (a plain `wine reg` is the 32-bit one where wine32 is
+# installed). Each key seeded is listed for check_seeded_keys.
+SEEDED_KEYS=""
+seed_key_list() {  # view key
+  SEEDED_KEYS="${SEEDED_KEYS:-$WORK/seeded-keys.txt}"; printf '%s %s\n' "$1" "$2" >> "$SEEDED_KEYS"
+}
+
+# Imports a .reg file (UTF-16LE with BOM for non-ASCII text) into Report's view,
+# or into the view given (32 or 64) for keys that Windows keeps in one view.
+reg_import() {
+  choose_report > /dev/null
+  local view=${2:-$REPORT_REG_VIEW} key
+  wine reg import "$(winpath "$1")" "/reg:$view" > /dev/null 2>&1 < /dev/null
+  while IFS= read -r key; do seed_key_list "$view" "$key"; done < <(
+    if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16LE -t UTF-8 "$1"; else cat "$1"; fi \
+      | tr -d '\r' | sed -n 's/^\[\([^-].*\)\]$/\1/p')
+}
+
+# `seed_reg add KEY [options]`: reg.exe in Report's view, forced, quiet.
+seed_reg() {
+  choose_report > /dev/null
+  local verb=$1 key=$2; shift 2
+  wine reg "$verb" "$key" "$@" "/reg:$REPORT_REG_VIEW" /f > /dev/null 2>&1 < /dev/null
+  [ "$verb" = add ] && seed_key_list "$REPORT_REG_VIEW" "$key"
+  return 0
+}
+
+# Reads every seeded key back as Report would: the 32-bit Report's keys with
+# the 32-bit reg.exe and no view named (its own view); otherwise, and for keys
+# seeded outside Report's view, in the view named. Keys named in other than
+# ASCII are counted, not read (command-line arguments do not carry them
+# reliably).
+check_seeded_keys() {
+  local reader=reg view key missing=0 checked=0 skipped=0 flag
+  [ "$REPORT_REG_VIEW" = 32 ] && reader='C:\windows\syswow64\reg.exe'
+  [ -n "${SEEDED_KEYS:-}" ] && [ -f "$SEEDED_KEYS" ] || { echo "no keys were seeded"; return 1; }
+  while read -r view key; do
+    if LC_ALL=C grep -q '[^ -~]' <<< "$key"; then skipped=$((skipped + 1)); continue; fi
+    checked=$((checked + 1))
+    flag=(); [ "$view" = 32 ] && [ "$REPORT_REG_VIEW" = 32 ] || flag=("/reg:$view")
+    wine "$reader" query "$key" "${flag[@]}" > /dev/null 2>&1 < /dev/null && continue
+    echo "     seeded key not seen from Report's side: $key ($view-bit view)"; missing=$((missing + 1))
+  done < <(sort -u "$SEEDED_KEYS")
+  echo "     $checked seeded keys read back by a $REPORT_REG_VIEW-bit reader, $skipped with non-ASCII names not read"
+  [ "$missing" -eq 0 ]
+}
 
 # Every seed script adds its part of the fixture machine. They see WINEPREFIX,
 # DRIVE_C, FIXTURES64, FIXTURES32, BIN64 and the functions above.
@@ -81,9 +149,11 @@ registry_text() {
     !skip { print }'
 }
 
+# Copies Report (the one under test, or the file given) to C:\ReportTool.
 install_report() {
+  choose_report
   mkdir -p "$DRIVE_C/ReportTool"
-  cp "$BIN64/Report64.exe" "$DRIVE_C/ReportTool/Report.exe"
+  cp "${1:-$REPORT_UNDER_TEST}" "$DRIVE_C/ReportTool/Report.exe"
   REPORT_EXE_WIN='C:\ReportTool\Report.exe'
   REPORT_OUT="$DRIVE_C/ReportTool/report_o.txt"
 }

@@ -11,8 +11,12 @@ cp "$FIXTURES32/dwviewer.exe" "$apps_docuworks/"
 cp "$FIXTURES32/Acrobat.exe" "$apps_acrobat/"
 cp "$FIXTURES32/AcroPDF.dll" "$apps_acrobat/ActiveX/"
 # Wine reads its own built-in player's version for any wmplayer.exe unless the
-# file on disk is preferred (see the DllOverrides value below).
+# file on disk is preferred (see the DllOverrides value below). A 64-bit
+# Windows has the player in both program folders.
 cp "$FIXTURES64/wmplayer.exe" "$DRIVE_C/Program Files/Windows Media Player/wmplayer.exe"
+if [ -d "$DRIVE_C/Program Files (x86)/Windows Media Player" ]; then
+  cp "$FIXTURES32/wmplayer.exe" "$DRIVE_C/Program Files (x86)/Windows Media Player/wmplayer.exe"
+fi
 
 # Product modules: the 32-bit system folder and the two application-data folders.
 if [ -d "$DRIVE_C/windows/syswow64" ]; then
@@ -44,8 +48,6 @@ apps_reg="$WORK/apps_seed.reg"
   apps_server Word.Document.12 '{F4754C9B-64F5-4B40-8AF4-679732AC0607}' "\\\"$office\\\\WINWORD.EXE\\\" /Automation"
   # Unquoted with an argument, as Office itself registers some servers.
   apps_server PowerPoint.Show.12 '{CF4F55F4-8F87-4D47-80BB-5808164BB3F8}' "$office\\\\POWERPNT.EXE /automation"
-  printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\ClickToRun\\Configuration]\r\n'
-  printf '"ProductReleaseIds"="O365ProPlusRetail"\r\n"VersionToReport"="16.0.4266.1001"\r\n\r\n'
   printf '[HKEY_CLASSES_ROOT\\qmviewx.qmviewxctrl.1\\CLSID]\r\n@="{5EC0A11C-0000-4000-8000-0000000000F1}"\r\n\r\n'
 
   apps_progid .xdw DocuWorks.Document
@@ -65,4 +67,8 @@ apps_reg="$WORK/apps_seed.reg"
 } > "$apps_reg.txt"
 { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$apps_reg.txt"; } > "$apps_reg"
 reg_import "$apps_reg"
+# Click-to-Run keeps its configuration in the 64-bit view, whatever Office's bitness.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\ClickToRun\\Configuration]\r\n"ProductReleaseIds"="O365ProPlusRetail"\r\n"VersionToReport"="16.0.4266.1001"\r\n\r\n' \
+  > "$WORK/apps_c2r.reg"
+reg_import "$WORK/apps_c2r.reg" 64
 unset -f apps_progid apps_server

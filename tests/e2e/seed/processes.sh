@@ -14,9 +14,8 @@ wine 'C:\LanternTest\iehost.exe' 'load:C:\LanternTest\lantern_plugin.dll' iefram
 wine 'C:\LanternTest\WWAHost.exe' corewindow > /dev/null 2>&1 < /dev/null &
 wine 'C:\Program Files\TrendGuard\TrendGuard.exe' > /dev/null 2>&1 < /dev/null &
 
-wine reg add 'HKLM\Software\Symantec' /f > /dev/null 2>&1 < /dev/null
-wine reg add 'HKLM\Software\Norton\SecurityStatusSDK' /v SDKProduct /t REG_SZ /d 'Norton 360' /f \
-  > /dev/null 2>&1 < /dev/null
+seed_reg add 'HKLM\Software\Symantec'
+seed_reg add 'HKLM\Software\Norton\SecurityStatusSDK' /v SDKProduct /t REG_SZ /d 'Norton 360'
 proc_defs="$DRIVE_C/ProgramData/Symantec Shared/VirusDefs"
 mkdir -p "$proc_defs/20240506.003" "$DRIVE_C/ProgramData/McAfee/Engine"
 printf '[DefDates]\r\nCurDefs=20240506.003\r\n' > "$proc_defs/definfo.dat"

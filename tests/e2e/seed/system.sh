@@ -1,6 +1,6 @@
 # System sections: a virtual machine (VMware system disk in the SCSI enumeration)
 # with a connected Miracast display, and Internet Explorer's registry values.
-sys_reg() { wine reg add "$@" /f > /dev/null 2>&1 < /dev/null; }
+sys_reg() { seed_reg add "$@"; }
 sys_disk='HKLM\SYSTEM\CurrentControlSet\Enum\SCSI\Disk&Ven_VMware_&Prod_VMware_Virtual_S\5&1ec51bf7&0&000000'
 sys_reg "$sys_disk" /v FriendlyName /t REG_SZ /d 'VMware Virtual disk SCSI Disk Device'
 sys_reg "$sys_disk\\Control"
