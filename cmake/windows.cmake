@@ -49,13 +49,11 @@ else()
   endif()
   add_report_exe(Report ${MODLIST6_EXE})
   # The release build: the same program around the companion that the release
-  # script leaves at RELEASE_MODLIST6_EXE (signed, when a certificate is given).
-  # Built only on request; it relinks Report and leaves bin/Report.exe alone.
-  set(RELEASE_MODLIST6_EXE ${CMAKE_BINARY_DIR}/release/companion/Modlist6.exe CACHE FILEPATH
-      "companion embedded by the ReportRelease target")
-  add_report_exe(ReportRelease ${RELEASE_MODLIST6_EXE})
+  # script leaves in release-link/ (signed, when a certificate is given). Built
+  # only on request; it relinks Report and leaves bin/Report.exe alone.
+  add_report_exe(ReportRelease ${CMAKE_BINARY_DIR}/release-link/Modlist6.exe)
   set_target_properties(ReportRelease PROPERTIES EXCLUDE_FROM_ALL ON OUTPUT_NAME Report
-                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/release)
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/release-link/bin)
 endif()
 
 # GoogleTest for the Windows test programs.

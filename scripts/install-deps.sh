@@ -17,9 +17,6 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v clang++ >/dev/null || need+=(clang)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v python3 >/dev/null || need+=(python3)
-# Signing the release, and the throwaway certificate its test makes.
-command -v osslsigncode >/dev/null || need+=(osslsigncode)
-command -v openssl >/dev/null || need+=(openssl)
 # A real Chromium extension that the browser-profile tests copy into a profile.
 [ -f /usr/share/chromium/extensions/ublock-origin/manifest.json ] || need+=(webext-ublock-origin-chromium)
 command -v osslsigncode >/dev/null || need+=(osslsigncode)

@@ -112,15 +112,14 @@ fi
 # script is compiled again. One release at a time per build tree.
 exec 9> "$WIN32_TREE/.release.lock"
 flock 9
-companion=$(sed -n 's/^RELEASE_MODLIST6_EXE:FILEPATH=//p' "$WIN32_TREE/CMakeCache.txt")
-[ -n "$companion" ] || fail "$WIN32_TREE has no ReportRelease target: run make build first"
-mkdir -p "$(dirname "$companion")"
+companion="$WIN32_TREE/release-link/Modlist6.exe"
+mkdir -p "$WIN32_TREE/release-link"
 cp "$work/Modlist6.exe" "$companion"
 if ! cmake --build "$WIN32_TREE" --target ReportRelease > "$work/build.log" 2>&1; then
   show_log "$work/build.log"
   fail "building the release Report.exe failed"
 fi
-cp "$WIN32_TREE/release/Report.exe" "$work/Report.exe"
+cp "$WIN32_TREE/release-link/bin/Report.exe" "$work/Report.exe"
 rm -f "$companion"
 flock -u 9
 
@@ -131,11 +130,7 @@ else
 fi
 
 version=$(sed -n 's/^FILEVERSION \([0-9]*\),\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1.\2.\3.\4/p' "$SRC_DIR/resources/report.rc.in")
-if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
-  day=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%d)
-else
-  day=$(date -u +%Y-%m-%d)
-fi
+day=$(date -u +%Y-%m-%d)
 {
   echo "Report $version"
   echo "Date: $day (UTC)"
