@@ -20,7 +20,11 @@ build: deps
 	  -DMODLIST6_EXE=$(B)/win64/bin/Modlist6.exe > /dev/null
 	cmake --build $(B)/win32 -j $(JOBS)
 	mkdir -p $(B)/dist
-	cp $(B)/win32/bin/Report.exe $(B)/win64/bin/Modlist6.exe $(B)/dist/
+	@# Replaced only when changed, and never seen half written: tests copy
+	@# build/dist/Report.exe while `make release` runs this again.
+	@for f in $(B)/win32/bin/Report.exe $(B)/win64/bin/Modlist6.exe; do \
+	  d=$(B)/dist/$$(basename $$f); cmp -s $$f $$d || { cp $$f $$d.tmp && mv $$d.tmp $$d; } || exit 1; \
+	done
 
 native: deps
 	cmake -S . -B $(B)/native -DWIN64_BUILD=$(B)/win64 -DBUILD_ROOT=$(B) $(CMAKE_FLAGS) > /dev/null
