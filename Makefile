@@ -1,11 +1,13 @@
 # Front door. `make` builds, `make run` runs Report under Wine and saves its
-# report, `make test` runs all three test layers, `make bench` prints figures.
+# report, `make test` runs all three test layers, `make bench` prints figures,
+# `make release` writes the signed release folder (see README).
 BUILD ?= build
 B := $(abspath $(BUILD))
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+RELEASE_DIR ?= $(B)/release
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build native run test bench release clean
 all: build
 
 deps:
@@ -22,7 +24,11 @@ build: deps
 	  -DMODLIST6_EXE=$(B)/win64/bin/Modlist6.exe > /dev/null
 	cmake --build $(B)/win32 -j $(JOBS)
 	mkdir -p $(B)/dist
-	cp $(B)/win32/bin/Report.exe $(B)/win64/bin/Modlist6.exe $(B)/dist/
+	@# Replaced only when changed, and never seen half written: tests copy
+	@# build/dist/Report.exe while `make release` runs this again.
+	@for f in $(B)/win32/bin/Report.exe $(B)/win64/bin/Modlist6.exe; do \
+	  d=$(B)/dist/$$(basename $$f); cmp -s $$f $$d || { cp $$f $$d.tmp && mv $$d.tmp $$d; } || exit 1; \
+	done
 
 native: deps
 	cmake -S . -B $(B)/native -DWIN64_BUILD=$(B)/win64 -DBUILD_ROOT=$(B) $(CMAKE_FLAGS) > /dev/null
@@ -39,6 +45,9 @@ test: build native
 
 bench: build
 	BUILD_DIR=$(B) bash scripts/bench.sh
+
+release: build
+	BUILD_DIR=$(B) RELEASE_DIR=$(abspath $(RELEASE_DIR)) bash scripts/release.sh
 
 clean:
 	rm -rf $(B)

@@ -48,6 +48,12 @@ else()
     message(FATAL_ERROR "MODLIST6_EXE must name the Modlist6.exe of the 64-bit tree")
   endif()
   add_report_exe(Report ${MODLIST6_EXE})
+  # The release build: the same program around the companion that the release
+  # script leaves in release-link/ (signed, when a certificate is given). Built
+  # only on request; it relinks Report and leaves bin/Report.exe alone.
+  add_report_exe(ReportRelease ${CMAKE_BINARY_DIR}/release-link/Modlist6.exe)
+  set_target_properties(ReportRelease PROPERTIES EXCLUDE_FROM_ALL ON OUTPUT_NAME Report
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/release-link/bin)
 endif()
 
 # GoogleTest for the Windows test programs.

@@ -166,3 +166,24 @@ drive() {
 }
 
 result_value() { sed -n "s/^$2: //p" "$1" | head -n 1; }
+
+failures=0
+check() {  # check <description> <condition...>
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+equals() { [ "$1" = "$2" ] || { echo "     got: [$1]"; echo "     expected: [$2]"; return 1; }; }
+
+# The companion round of a 32-bit Report's saved report: the 64-bit frame
+# process was listed by the companion (extracted, asked, ended and deleted
+# within the run).
+check_companion_round() {  # report file
+  local report_utf8
+  report_utf8=$(iconv -f CP932 -t UTF-8 "$1" | tr -d '\r')
+  check "the companion answered with module lines (16-digit handles)" \
+    grep -q -E '^[0-9A-F]{16}, [^,]+, ' <<< "$report_utf8"
+  check "no companion failure line" bash -c '! grep -E "$1" <<< "$2"' _ \
+    '(CreateNamedPipe|CreateProcess|ConnectNamedPipe) 失敗|Modlist6 との通信路を開けない|Modlist6.exe を削除できない|Modlist6.exe の展開先パスが長すぎる|リソースに Modlist6.exeが含まれない|Modlist6.*(応答|打ち切り)' "$report_utf8"
+  check "Modlist6.exe is gone from the temporary folders" \
+    equals "$(find "$DRIVE_C/users" "$DRIVE_C/windows/temp" -iname 'modlist6.exe' 2>/dev/null)" ""
+}

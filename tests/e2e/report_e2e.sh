@@ -16,12 +16,6 @@ choose_report
 seed_machine
 install_report
 
-failures=0
-check() {  # check <description> <condition...>
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-equals() { [ "$1" = "$2" ] || { echo "     got: [$1]"; echo "     expected: [$2]"; return 1; }; }
 check "every seeded key is seen from Report's side ($REPORT_REG_VIEW-bit view)" check_seeded_keys
 
 machine_state "$WORK/before"
@@ -38,15 +32,7 @@ check "report written" test -s "$REPORT_OUT"
 check "report follows the format and the fixture machine's expectations" \
   python3 "$E2E_DIR/check_report.py" --kind "$REPORT_KIND" "$REPORT_OUT"
 if [ "$REPORT_KIND" = wow64 ]; then
-  # The 64-bit frame process was listed by the companion: extracted, asked,
-  # ended and deleted within the run.
-  report_utf8=$(iconv -f CP932 -t UTF-8 "$REPORT_OUT" | tr -d '\r')
-  check "the companion answered with module lines (16-digit handles)" \
-    grep -q -E '^[0-9A-F]{16}, [^,]+, ' <<< "$report_utf8"
-  check "no companion failure line" bash -c '! grep -E "$1" <<< "$2"' _ \
-    '(CreateNamedPipe|CreateProcess|ConnectNamedPipe) 失敗|Modlist6 との通信路を開けない|Modlist6.exe を削除できない|リソースに Modlist6.exeが含まれない|Modlist6.*(応答|打ち切り)' "$report_utf8"
-  check "Modlist6.exe is gone from the temporary folders" \
-    equals "$(find "$DRIVE_C/users" "$DRIVE_C/windows/temp" -iname 'modlist6.exe' 2>/dev/null)" ""
+  check_companion_round "$REPORT_OUT"
 else
   echo "skipped: the companion round (this machine does not run 32-bit programs, so the x64 build lists 64-bit processes itself)"
 fi

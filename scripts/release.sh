@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# `make release`: signs Modlist6.exe, links Report.exe around the signed
+# companion, signs Report.exe, and writes the release folder with SHA256SUMS
+# and RELEASE.txt. Without a certificate the folder is made unsigned.
+#
+#   REPORT_SIGN_PFX            PKCS#12 file with the code-signing key and certificate
+#   REPORT_SIGN_PASS_FILE      file whose first line is the PKCS#12 password
+#   REPORT_SIGN_TIMESTAMP_URL  optional RFC 3161 time-stamp server
+#
+# The password only ever travels in files of a private folder: never on a
+# command line or in the environment, where other processes could read it.
+set -eu -o pipefail
+SRC_DIR=$(cd "$(dirname "$0")/.." && pwd)
+: "${BUILD_DIR:=$SRC_DIR/build}"
+: "${RELEASE_DIR:=$BUILD_DIR/release}"
+RELEASE_DIR=$(realpath -m "$RELEASE_DIR")
+PFX=${REPORT_SIGN_PFX:-}
+PASS_FILE=${REPORT_SIGN_PASS_FILE:-}
+TS_URL=${REPORT_SIGN_TIMESTAMP_URL:-}
+MODLIST6="$BUILD_DIR/win64/bin/Modlist6.exe"
+WIN32_TREE="$BUILD_DIR/win32"
+
+work=""
+done_ok=0
+fail() {
+  echo "release: $*" >&2
+  exit 1
+}
+# A folder that holds nothing but what a release writes.
+is_release_folder() {
+  [ -d "$1" ] && [ -z "$(find "$1" -mindepth 1 -maxdepth 1 ! -name Report.exe ! -name SHA256SUMS ! -name RELEASE.txt)" ]
+}
+cleanup() {
+  [ -n "$work" ] && rm -rf "$work"
+  # A failed run leaves no release folder, so nothing half-signed (or older
+  # than this run) can be taken for its result.
+  if [ "$done_ok" != 1 ] && is_release_folder "$RELEASE_DIR"; then
+    rm -rf "$RELEASE_DIR"
+    echo "release: $RELEASE_DIR removed" >&2
+  fi
+}
+# Shows the tail of a tool's log after a failed step.
+show_log() { sed -e 's/^/  | /' "$1" | tail -n 15 >&2; }
+
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+if [ -e "$RELEASE_DIR" ] && ! is_release_folder "$RELEASE_DIR"; then
+  fail "$RELEASE_DIR holds other files than a release: choose another RELEASE_DIR"
+fi
+[ -f "$MODLIST6" ] || fail "$MODLIST6 is missing: run make build first"
+[ -f "$WIN32_TREE/CMakeCache.txt" ] || fail "$WIN32_TREE is not configured: run make build first"
+
+sign=0
+if [ -n "$PFX" ] || [ -n "$PASS_FILE" ]; then
+  # Half a configuration is a mistake, not a wish for an unsigned release.
+  [ -n "$PFX" ] || fail "REPORT_SIGN_PASS_FILE is set but REPORT_SIGN_PFX is not"
+  [ -n "$PASS_FILE" ] || fail "REPORT_SIGN_PFX is set but REPORT_SIGN_PASS_FILE is not (use an empty file for a PKCS#12 without password)"
+  [ -f "$PFX" ] && [ -r "$PFX" ] || fail "cannot read the certificate REPORT_SIGN_PFX=$PFX"
+  [ -f "$PASS_FILE" ] && [ -r "$PASS_FILE" ] || fail "cannot read the password file REPORT_SIGN_PASS_FILE=$PASS_FILE"
+  command -v osslsigncode > /dev/null || fail "osslsigncode is not installed (scripts/install-deps.sh installs it)"
+  command -v openssl > /dev/null || fail "openssl is not installed (scripts/install-deps.sh installs it)"
+  sign=1
+fi
+
+mkdir -p "$(dirname "$RELEASE_DIR")"
+# Private work folder (mode 700) beside the release folder, so the finished
+# folder is moved into place rather than copied.
+work=$(mktemp -d "$(dirname "$RELEASE_DIR")/.release-work.XXXXXX")
+chmod 700 "$work"
+mkdir "$work/out"
+
+subject=""
+if [ "$sign" = 1 ]; then
+  # The first line of the password file, without CR or UTF-8 byte-order mark,
+  # kept with one line end: openssl reads up to it, osslsigncode drops it.
+  # printf is a shell builtin, so the password is in no argument list.
+  pass=""
+  LC_ALL=C IFS= read -r pass < "$PASS_FILE" || true
+  pass=${pass%$'\r'}
+  pass=${pass#$'\xef\xbb\xbf'}
+  (umask 077; printf '%s\n' "$pass" > "$work/pass")
+  unset pass
+
+  # Open the certificate once before anything is signed, to tell a wrong
+  # password from a file that is not PKCS#12 at all. Keys exported by older
+  # Windows versions need OpenSSL's legacy algorithms.
+  if ! openssl pkcs12 -in "$PFX" -passin "file:$work/pass" -nokeys -clcerts -out "$work/cert.pem" 2> "$work/openssl.log" &&
+     ! openssl pkcs12 -legacy -in "$PFX" -passin "file:$work/pass" -nokeys -clcerts -out "$work/cert.pem" 2>> "$work/openssl.log"; then
+    if grep -qi 'invalid password\|mac verify' "$work/openssl.log"; then
+      fail "wrong password for the certificate $PFX (first line of $PASS_FILE)"
+    fi
+    show_log "$work/openssl.log"
+    fail "cannot read the certificate $PFX: not a PKCS#12 file, or damaged"
+  fi
+  subject=$(openssl x509 -in "$work/cert.pem" -noout -subject -nameopt RFC2253 2> /dev/null | sed -n 's/^subject=//p' | head -n 1)
+  [ -n "$subject" ] || fail "the certificate file $PFX holds no certificate for its key"
+
+  sign_file() {  # sign_file <description> <in> <out>
+    local args=(sign -pkcs12 "$PFX" -readpass "$work/pass" -h sha256 -n "$1")
+    [ -n "$TS_URL" ] && args+=(-ts "$TS_URL")
+    if ! osslsigncode "${args[@]}" -in "$2" -out "$3" > "$work/sign.log" 2>&1; then
+      show_log "$work/sign.log"
+      fail "signing $(basename "$2") failed"
+    fi
+  }
+  sign_file "Modlist6" "$MODLIST6" "$work/Modlist6.exe"
+else
+  cp "$MODLIST6" "$work/Modlist6.exe"
+fi
+
+# Link Report.exe around that companion in the 32-bit tree: only the resource
+# script is compiled again. One release at a time per build tree.
+exec 9> "$WIN32_TREE/.release.lock"
+flock 9
+companion="$WIN32_TREE/release-link/Modlist6.exe"
+mkdir -p "$WIN32_TREE/release-link"
+cp "$work/Modlist6.exe" "$companion"
+if ! cmake --build "$WIN32_TREE" --target ReportRelease > "$work/build.log" 2>&1; then
+  show_log "$work/build.log"
+  fail "building the release Report.exe failed"
+fi
+cp "$WIN32_TREE/release-link/bin/Report.exe" "$work/Report.exe"
+rm -f "$companion"
+flock -u 9
+
+if [ "$sign" = 1 ]; then
+  sign_file "Report" "$work/Report.exe" "$work/out/Report.exe"
+else
+  cp "$work/Report.exe" "$work/out/Report.exe"
+fi
+
+version=$(sed -n 's/^FILEVERSION \([0-9]*\),\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1.\2.\3.\4/p' "$SRC_DIR/resources/report.rc.in")
+day=$(date -u +%Y-%m-%d)
+{
+  echo "Report $version"
+  echo "Date: $day (UTC)"
+  if [ "$sign" = 1 ]; then
+    echo "Signed by: $subject"
+    echo "Signature: Authenticode, SHA-256, on Report.exe and on the Modlist6.exe inside it"
+    if [ -n "$TS_URL" ]; then
+      echo "Time stamp: $TS_URL (the signature stays valid after the certificate expires)"
+    else
+      echo "Time stamp: none (the signature is valid only until the certificate expires)"
+    fi
+  else
+    echo "Signed by: nobody. This release is UNSIGNED (no certificate was given)."
+  fi
+  echo
+  echo "Check the file against SHA256SUMS:"
+  echo "  Linux:   sha256sum -c SHA256SUMS"
+  echo "  Windows: certutil -hashfile Report.exe SHA256  (the hash in SHA256SUMS)"
+  if [ "$sign" = 1 ]; then
+    echo "Check the signature (the signer must be the one above):"
+    echo "  Linux:   osslsigncode verify -in Report.exe  (add -CAfile <CA certificate> for a private CA)"
+    echo "  Windows: Report.exe > Properties > Digital Signatures, or in PowerShell"
+    echo "           Get-AuthenticodeSignature .\\Report.exe  (Status: Valid)"
+  fi
+} | sed 's/$/\r/' > "$work/out/RELEASE.txt"
+(cd "$work/out" && sha256sum Report.exe RELEASE.txt > SHA256SUMS)
+chmod 755 "$work/out" "$work/out/Report.exe"
+chmod 644 "$work/out/RELEASE.txt" "$work/out/SHA256SUMS"
+
+# Swap the finished folder into place.
+if [ -e "$RELEASE_DIR" ]; then mv "$RELEASE_DIR" "$work/previous"; fi
+mv "$work/out" "$RELEASE_DIR"
+done_ok=1
+if [ "$sign" = 1 ]; then
+  echo "release: $RELEASE_DIR: Report $version signed by $subject${TS_URL:+, time-stamped by $TS_URL}"
+else
+  echo "release: no certificate (REPORT_SIGN_PFX not set): $RELEASE_DIR/Report.exe is UNSIGNED" >&2
+fi
