@@ -37,8 +37,11 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   # Without a display wineboot starts no desktop, so the server ends by itself.
+  # Wine links the user's folders to the Linux home folder: a home of the
+  # prefix's own keeps tests that move them inside it.
   (
     unset DISPLAY
+    export HOME="$WINEPREFIX.home"; mkdir -p "$HOME"
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i || true
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f

@@ -34,11 +34,14 @@ stop_all() {
 # A fresh prefix under $WORK, with the crash dialog off and captioned windows.
 make_prefix() {
   export WINEPREFIX="$WORK/prefix"
-  rm -rf "$WINEPREFIX"
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.home"
   mkdir -p "$WINEPREFIX"
   # Without a display wineboot starts no desktop, so the server ends by itself.
+  # Wine links the user's folders (Documents and others) to the Linux home
+  # folder: a home of the prefix's own keeps a test that moves them inside it.
   (
     unset DISPLAY
+    export HOME="$WINEPREFIX.home"; mkdir -p "$HOME"
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
