@@ -85,6 +85,15 @@ unsigned long long HandleValue(const void* handle) {
   return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle));
 }
 
+// Reads the fields, or writes one line and gives false when the window was
+// destroyed before or while they were read (its fields would be zeros).
+bool ReadLiveWindowFields(HWND window, WindowFields& f) {
+  ReadWindowFields(window, f);
+  if (f.threadId != 0 && IsWindow(window)) return true;
+  WriteDetailLine("※ウィンドウ %llx は閉じられたため省略 \n", HandleValue(window));
+  return false;
+}
+
 DWORD WindowProcessId(HWND window) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
@@ -198,7 +207,7 @@ void DumpTree(int depth, HWND window, unsigned& budget, bool& cut) {
     return;
   }
   --budget;
-  WriteWindowTreeLine(depth, window);
+  if (!WriteWindowTreeLine(depth, window)) return;  // gone: so are its children
   if (depth + 1 > kMaxWindowTreeDepth) {
     if (FindWindowExA(window, nullptr, nullptr, nullptr) != nullptr)
       WriteDetailLine("※ウィンドウの階層が深すぎるため %llx の子を省略 \n", HandleValue(window));
@@ -263,7 +272,7 @@ void WriteTopWindowLineAt(int depth, HWND window, int onCurrentDesktop, int desk
     cloaked = 0;
 
   WindowFields f;
-  ReadWindowFields(window, f);
+  if (!ReadLiveWindowFields(window, f)) return;
   const std::string indent = WindowIndent(depth);
   if (!g_pointFunctionsResolved) {
     g_pointFunctionsResolved = true;
@@ -312,9 +321,9 @@ void WriteTopWindowLineAt(int depth, HWND window, int onCurrentDesktop, int desk
 }
 }  // namespace
 
-void WriteWindowTreeLine(int depth, HWND window) {
+bool WriteWindowTreeLine(int depth, HWND window) {
   WindowFields f;
-  ReadWindowFields(window, f);
+  if (!ReadLiveWindowFields(window, f)) return false;
   const std::string indent = WindowIndent(depth);
   const RECT& r = f.rect;
   if (NonMicrosoftModules.Contains(f.instance)) {
@@ -332,6 +341,7 @@ void WriteWindowTreeLine(int depth, HWND window) {
                     static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right - r.left),
                     static_cast<int>(r.bottom - r.top), f.className, f.title);
   }
+  return true;
 }
 
 void DumpWindowTree(int depth, HWND window) {

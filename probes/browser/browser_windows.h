@@ -7,7 +7,8 @@ void CheckAllIEWindow();
 
 // The tree line of window, then the trees of its children one level deeper.
 void DumpWindowTree(int depth, HWND window);
-void WriteWindowTreeLine(int depth, HWND window);
+// One tree line; false, after one line saying so, for a window already gone.
+bool WriteWindowTreeLine(int depth, HWND window);
 // The window list line with its magnification lines; dialogs and application
 // frames are followed by the line of their inner window.
 void WriteTopWindowLine(int depth, HWND window, int onCurrentDesktop, int desktopNumber);

@@ -238,6 +238,21 @@ bool FreezeMidRun(HWND dialog) {
   return false;
 }
 
+// The box that "save" shows while the run is held. A worker held while it
+// owns a lock the window thread needs (a heap lock, say) keeps the box from
+// coming: after a while the workers go on, and the run is still unfinished
+// when the box asks.
+HWND WaitForConfirmation(HWND dialog) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 3000) {
+    if (HWND box = FindReportDialog(dialog)) return box;
+    if (WaitForSingleObject(g_process, 0) == WAIT_OBJECT_0) Fail("Report ended while waiting for the confirmation");
+    Sleep(20);
+  }
+  ResumeWorkers();
+  return WaitForDialog(dialog, 30000, "the confirmation");
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -374,7 +389,7 @@ int main(int argc, char** argv) {
   } else if (scenario == "save-no" || scenario == "save-yes") {
     if (!FreezeMidRun(dialog)) Fail("the run ended before it could be held");
     Press(dialog, 5);
-    HWND box = WaitForDialog(dialog, 30000, "the confirmation");
+    HWND box = WaitForConfirmation(dialog);
     Sleep(50);
     Result("confirm-text", Utf8(MessageText(box)));
     if (scenario == "save-no") {

@@ -211,3 +211,17 @@ TEST(BrowserWindows, ChurningWindowsDoNotHideAStableOne) {
   }
   EXPECT_GT(churnSeen, 0) << "the churning windows never stood before the stable one";
 }
+
+// A window destroyed after it was listed gets one line, not a line of zeros,
+// and its tree stops there.
+TEST(BrowserWindows, WindowGoneBeforeItsLineGetsOneLine) {
+  HWND window = CreateWindowExA(0, "STATIC", "gone", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  if (window == nullptr) GTEST_SKIP() << "no display for top-level windows";
+  DestroyWindow(window);
+  LogCapture log;
+  EXPECT_FALSE(WriteWindowTreeLine(0, window));
+  DumpWindowTree(0, window);
+  EXPECT_EQ(log.Detail(), "※ウィンドウ " + Hex(window) + " は閉じられたため省略 \n" +
+                              "※ウィンドウ " + Hex(window) + " は閉じられたため省略 \n");
+  EXPECT_EQ(log.Support(), "");
+}
