@@ -5,6 +5,7 @@
 
 #include "app/report_log.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -53,6 +54,13 @@ void ReportModuleFile(const std::string& path) {
     const VersionQuad version = GetFileVersionQuad(path.c_str());
     if (version != 0) versionText = VersionQuadText(version);
     ReadFileVersionInfo(path.c_str(), company, original, product, productVersion);
+  }
+  // A line break inside a version text would split the report line, as in
+  // the module lines.
+  for (std::string* text : {&company, &original, &product, &productVersion}) {
+    std::string clean;
+    AppendWithoutControls(clean, *text);
+    *text = clean;
   }
   const char* name = FileNamePart(path.c_str());
   if (EqualsNoCaseCp932(company.c_str(), kMicrosoftCompany)) {

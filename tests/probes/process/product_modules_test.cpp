@@ -129,6 +129,11 @@ TEST(ProductModules, DoubleByteFolderNamesAndMissingFolders) {
   LogCapture empty;
   ReportModuleFile("");
   EXPECT_EQ(empty.Support(), ", , , , , , \"\" \n");
+  // Line breaks inside version texts become blanks: one line, as in module lines.
+  const std::string odd = FixtureOwn("line_breaks.dll");
+  LogCapture breaks;
+  ReportModuleFile(odd);
+  EXPECT_EQ(breaks.Support(), LineFor(odd, "2.7.1.8", "line_breaks.dll", "Broken  Lines Co.", "Empty  Line Product", "2.7 "));
 }
 
 // Missing application-data folders are neither created nor searched: each
