@@ -30,11 +30,6 @@ esac
 REPORT_OUT="$DRIVE_C/José/report_o.txt"
 
 failures=0
-check() {  # check <description> <condition...>
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-equals() { [ "$1" = "$2" ] || { echo "     got: [$1]"; echo "     expected: [$2]"; return 1; }; }
 # The file holds this text somewhere.
 holds() { [ -f "$1" ] && grep -q -a -F -e "$2" "$1"; }
 

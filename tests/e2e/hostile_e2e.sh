@@ -30,22 +30,11 @@ echo "     seeding took $(( $(date +%s) - seed_start )) s"
 install_report
 
 failures=0
-check() {  # check <description> <condition...>
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-equals() { [ "$1" = "$2" ] || { echo "     got: [$1]"; echo "     expected: [$2]"; return 1; }; }
 
 machine_state "$WORK/before"
 echo "== full run on the hostile machine, timed by section, then save"
 drive "$WORK/timed.txt" timed
-check "driver finished the run" equals "$(result_value "$WORK/timed.txt" error)" ""
-check "finished message" equals "$(result_value "$WORK/timed.txt" finished-text)" \
-  '調査終了しました。\n[save 保存]ボタンを押して、ファイルに保存してください。'
-check "saved message names the file" equals "$(result_value "$WORK/timed.txt" saved-text)" \
-  'saved C:\ReportTool\report_o.txt'
-check "program ended with code 0" equals "$(result_value "$WORK/timed.txt" exit-code)" "0"
-check "report written" test -s "$REPORT_OUT"
+check_finished_run "$WORK/timed.txt"
 [ -f "$REPORT_OUT" ] && cp "$REPORT_OUT" "$WORK/report_hostile.txt"
 python3 "$E2E_DIR/hostile/check_hostile.py" "$WORK/report_hostile.txt" > "$WORK/checks.txt" 2>&1
 cat "$WORK/checks.txt"

@@ -177,6 +177,17 @@ check() {  # check <description> <condition...>
 }
 equals() { [ "$1" = "$2" ] || { echo "     got: [$1]"; echo "     expected: [$2]"; return 1; }; }
 
+# What every whole run driven to its end and saved with "save" must show.
+check_finished_run() {  # driver result file
+  check "driver finished the run" equals "$(result_value "$1" error)" ""
+  check "finished message" equals "$(result_value "$1" finished-text)" \
+    '調査終了しました。\n[save 保存]ボタンを押して、ファイルに保存してください。'
+  check "saved message names the file" equals "$(result_value "$1" saved-text)" \
+    'saved C:\ReportTool\report_o.txt'
+  check "program ended with code 0" equals "$(result_value "$1" exit-code)" "0"
+  check "report written" test -s "$REPORT_OUT"
+}
+
 # The companion round of a 32-bit Report's saved report: the 64-bit frame
 # process was listed by the companion (extracted, asked, ended and deleted
 # within the run).

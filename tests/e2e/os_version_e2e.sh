@@ -15,10 +15,6 @@ wine winecfg -v win10 > "$WORK/winecfg.log" 2>&1 < /dev/null
 install_report
 
 failures=0
-check() {  # check <description> <condition...>
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
 
 wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion' /v ProductName /reg:64 \
   > "$WORK/product-name.txt" 2>&1 < /dev/null

@@ -22,13 +22,7 @@ machine_state "$WORK/before"
 
 echo "== full run, then save"
 drive "$WORK/full.txt" full
-check "driver finished the full scenario" equals "$(result_value "$WORK/full.txt" error)" ""
-check "finished message" equals "$(result_value "$WORK/full.txt" finished-text)" \
-  '調査終了しました。\n[save 保存]ボタンを押して、ファイルに保存してください。'
-check "saved message names the file" equals "$(result_value "$WORK/full.txt" saved-text)" \
-  'saved C:\ReportTool\report_o.txt'
-check "program ended with code 0" equals "$(result_value "$WORK/full.txt" exit-code)" "0"
-check "report written" test -s "$REPORT_OUT"
+check_finished_run "$WORK/full.txt"
 check "report follows the format and the fixture machine's expectations" \
   python3 "$E2E_DIR/check_report.py" --kind "$REPORT_KIND" "$REPORT_OUT"
 if [ "$REPORT_KIND" = wow64 ]; then
