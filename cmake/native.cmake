@@ -49,8 +49,10 @@ if(WIN64_BUILD)
     # The same tests as a 32-bit program under WOW64, as Report ships; they
     # skip with their reason where 32-bit programs do not run.
     add_test(NAME win32_${exe} COMMAND ${WINE_RUN} --32 ${BUILD_ROOT}/win32/bin/${exe}_tests.exe)
+    # One at a time: they share the prefix, its scratch keys and folders, and
+    # the temporary folder the companion is extracted to.
     set_tests_properties(win_${exe} win32_${exe} PROPERTIES SKIP_RETURN_CODE 77 FIXTURES_REQUIRED wine
-                         ENVIRONMENT "${WINE_ENV}" TIMEOUT 900)
+                         ENVIRONMENT "${WINE_ENV}" TIMEOUT 900 RESOURCE_LOCK wine_prefix)
   endforeach()
 endif()
 
