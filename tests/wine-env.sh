@@ -21,10 +21,11 @@ detect_32bit() {
     return 0
   fi
   out=$(mktemp -d)
-  timeout 120 wine "$probe" "$(winpath "$out")\\probe.txt" > "$out/wine.txt" 2>&1 < /dev/null
-  RUNS_32BIT_PROBE=$(grep -a -m 1 -o 'IsWow64Process ok=[01] wow64=[01]' "$out/probe.txt" 2>/dev/null)
+  # Both fail where 32-bit programs do not run; callers run under set -e.
+  LC_ALL=C timeout 120 wine "$probe" "$(winpath "$out")\\probe.txt" > "$out/wine.txt" 2>&1 < /dev/null || true
+  RUNS_32BIT_PROBE=$(grep -a -m 1 -o 'IsWow64Process ok=[01] wow64=[01]' "$out/probe.txt" 2>/dev/null || true)
   if [ -z "$RUNS_32BIT_PROBE" ]; then
-    RUNS_32BIT_PROBE="the 32-bit probe did not start: $(head -c 300 "$out/wine.txt" | tr -s '\n\r' '  ')"
+    RUNS_32BIT_PROBE="the 32-bit probe did not start: $(head -c 300 "$out/wine.txt" | LC_ALL=C tr -s '\n\r' '  ' | LC_ALL=C tr -c ' -~' '?')"
   elif [ "$RUNS_32BIT_PROBE" = "IsWow64Process ok=1 wow64=1" ]; then
     RUNS_32BIT=1
   fi
