@@ -1,6 +1,8 @@
 #include "app/investigation.h"
 
-#include "app/report_log.h"
+#include <new>
+
+#include "log/report_log.h"
 #include "app/section_table.h"
 #include "probes/system/print_screen.h"
 
@@ -42,7 +44,13 @@ void RunInvestigationSections() {
     char buffers[3][64] = {};
     Limits limits = {{nullptr, nullptr, nullptr}};
     for (int a = 0; a < 3 && row.limitIds[a] != 0; ++a) limits.text[a] = LoadLimitText(row.limitIds[a], buffers[a]);
-    if (row.probe != nullptr) row.probe(limits);
+    // Memory that runs out inside a probe ends that section only: the lines
+    // gathered so far stay and can be saved.
+    try {
+      if (row.probe != nullptr) row.probe(limits);
+    } catch (const std::bad_alloc&) {
+      WriteSupportLine("※メモリが不足したためこの調査を打ち切りました \n");
+    }
     SectionSeparator();
   }
 }

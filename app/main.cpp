@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "app/investigation.h"
-#include "app/report_log.h"
+#include "app/report_path.h"
+#include "log/report_log.h"
 #include "probes/process/process_modules.h"
 #include "query/code_page.h"
 #include "query/owner.h"
 #include "query/platform.h"
+#include "query/system_library.h"
 #include "resources/resource.h"
 
 namespace {
@@ -172,6 +174,15 @@ class CReportApp {
   }
 };
 }  // namespace
+
+// The program's entry point (see CMakeLists.txt): the library search is
+// limited to the system folder before the C runtime and the static
+// initialisers run, and before anything of the program loads a library.
+extern "C" int WinMainCRTStartup();
+extern "C" int ReportEntry() {
+  RestrictLibrarySearch();
+  return WinMainCRTStartup();
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   UseSystemLeadBytes();

@@ -10,19 +10,31 @@ else()
   set(ARCH_BITS 32)
 endif()
 
-# Version reading shared by Report and Modlist6.
+include(${CMAKE_CURRENT_LIST_DIR}/delayload.cmake)
+
+# Version reading and library loading shared by Report and Modlist6.
 add_library(version_core STATIC query/version_info.cpp query/version_rules.cpp
-  query/module_line_rules.cpp query/cp932_rules.cpp query/code_page.cpp)
-target_link_libraries(version_core PUBLIC version)
+  query/module_line_rules.cpp query/cp932_rules.cpp query/code_page.cpp query/system_library.cpp)
+target_link_libraries(version_core PUBLIC delay_version)
 
 # Everything of Report except its entry point and dialog template.
 file(GLOB_RECURSE CORE_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/query/*.cpp ${CMAKE_SOURCE_DIR}/probes/*.cpp)
+  ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/log/*.cpp ${CMAKE_SOURCE_DIR}/query/*.cpp ${CMAKE_SOURCE_DIR}/probes/*.cpp)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
-list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules|code_page)\\.cpp$")
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules|code_page|system_library)\\.cpp$")
 add_library(report_core STATIC ${CORE_SOURCES})
-target_link_libraries(report_core PUBLIC version_core version shlwapi comdlg32 wininet
-  winspool shell32 advapi32 user32 gdi32 kernel32)
+# Only KnownDLLs in the import table; the others are delay-loaded.
+target_link_libraries(report_core PUBLIC version_core shlwapi comdlg32 delay_wininet
+  delay_winspool shell32 advapi32 user32 gdi32 kernel32)
+
+# Both programs enter through a function that limits the library search
+# before the C runtime starts (app/main.cpp, modlist6/modlist6.cpp).
+function(set_program_entry target entry)
+  if(ARCH_BITS EQUAL 32)
+    set(entry _${entry})
+  endif()
+  target_link_options(${target} PRIVATE -Wl,-e,${entry})
+endfunction()
 
 function(add_report_exe name modlist6_exe)
   set(modlist6_exe ${modlist6_exe})
@@ -32,13 +44,15 @@ function(add_report_exe name modlist6_exe)
     OBJECT_DEPENDS "${modlist6_exe};${CMAKE_SOURCE_DIR}/resources/report.ico;${CMAKE_SOURCE_DIR}/resources/report.manifest")
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
   target_link_libraries(${name} PRIVATE report_core ${STATIC_LINK})
+  set_program_entry(${name} ReportEntry)
 endfunction()
 
 if(ARCH_BITS EQUAL 64)
-  add_executable(Modlist6 WIN32 modlist6/modlist6.cpp app/line_rules.cpp modlist6/modlist6.rc)
+  add_executable(Modlist6 WIN32 modlist6/modlist6.cpp log/line_rules.cpp modlist6/modlist6.rc)
   file(GLOB MODLIST6_RULES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/modlist6/*_rules.cpp)
   target_sources(Modlist6 PRIVATE ${MODLIST6_RULES})
   target_link_libraries(Modlist6 PRIVATE version_core ${STATIC_LINK})
+  set_program_entry(Modlist6 Modlist6Entry)
   # Report built for x64: the same program, runnable where only 64-bit Wine exists.
   set(MODLIST6_EXE ${CMAKE_BINARY_DIR}/bin/Modlist6.exe)
   add_report_exe(Report64 ${MODLIST6_EXE})

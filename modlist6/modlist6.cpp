@@ -11,11 +11,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/line_rules.h"
+#include "log/line_rules.h"
 #include "modlist6/pipe_name_rules.h"
 #include "query/code_page.h"
 #include "query/module_line_rules.h"
 #include "query/owner.h"
+#include "query/system_library.h"
 #include "query/version_info.h"
 
 namespace {
@@ -104,7 +105,33 @@ void Serve(FILE* in, FILE* out) {
   }
   g_out = nullptr;
 }
+// How long the pipe may stay busy: Report refuses a client other than its
+// companion and listens again, and waits about as long for the companion.
+const DWORD kPipeBusyMs = 5000;
+
+// Opens Report's pipe for identification only, so a server that is not
+// Report cannot act as the user; while another client holds the pipe's one
+// instance, waits a bounded time for it to be free again.
+HANDLE OpenPipe(const char* path) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HANDLE pipe = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) return pipe;
+    if (GetTickCount() - start >= kPipeBusyMs) return INVALID_HANDLE_VALUE;
+    if (!WaitNamedPipeA(path, 250)) Sleep(10);
+  }
+}
 }  // namespace
+
+// The program's entry point (see CMakeLists.txt): it starts from a folder of
+// the temporary folder, so the library search is limited to the system folder
+// before the C runtime runs.
+extern "C" int WinMainCRTStartup();
+extern "C" int Modlist6Entry() {
+  RestrictLibrarySearch();
+  return WinMainCRTStartup();
+}
 
 int main() {
   UseSystemLeadBytes();
@@ -115,8 +142,7 @@ int main() {
   }
   char path[32];
   if (!BuildPipePath(name, path, sizeof path)) return 1;
-  HANDLE pipe = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE pipe = OpenPipe(path);
   if (pipe == INVALID_HANDLE_VALUE) return 1;
   // Each descriptor gets a handle of its own, so closing both streams closes
   // each handle exactly once.

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/com_server_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"

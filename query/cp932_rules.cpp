@@ -67,9 +67,11 @@ int WholeCharsLength(const char* text, std::size_t size, int limit) {
   const std::size_t bound = size < static_cast<std::size_t>(limit) ? size : static_cast<std::size_t>(limit);
   std::size_t at = 0;
   while (at < bound && text[at] != '\0') {
-    // The whole character must be there, within the text and within the limit.
-    const std::size_t n = CharLengthAt(text + at, size - at);
-    if (n == 0 || at + n > bound) break;
+    // The whole character must be there, within the text and within the
+    // limit; no byte beyond the bound is read, so a buffer of `limit` bytes
+    // needs no terminator.
+    const std::size_t n = CharLengthAt(text + at, bound - at);
+    if (n == 0) break;
     at += n;
   }
   return static_cast<int>(at);

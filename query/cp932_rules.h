@@ -29,7 +29,8 @@ std::size_t AnsiCharLength(const char* s);
 // Bytes of the longest run of whole characters at the start of `text` that
 // fits in `limit` bytes, for printing with "%.*s": a cut never falls between
 // the bytes of a character. The text ends at its NUL (or after `size` bytes);
-// a character cut short there is not a whole character.
+// a character cut short there is not a whole character. No byte beyond
+// `limit` (or `size`) is read: the text need not be terminated.
 int WholeCharsLength(const char* text, int limit);
 int WholeCharsLength(const std::string& text, int limit);
 int WholeCharsLength(const char* text, std::size_t size, int limit);

@@ -28,6 +28,21 @@ void AppendWithoutControls(std::string& out, const std::string& text) {
   }
 }
 
+std::string WithoutControls(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendWithoutControls(out, text);
+  return out;
+}
+
+void BlankControls(char* text) {
+  if (text == nullptr) return;
+  for (; *text != '\0'; ++text) {
+    const unsigned char u = static_cast<unsigned char>(*text);
+    if (u < 0x20 || u == 0x7F) *text = ' ';
+  }
+}
+
 bool IsMicrosoftCompany(const std::string& companyName) {
   return EqualsNoCaseCp932(companyName.c_str(), "Microsoft Corporation");
 }

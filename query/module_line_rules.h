@@ -22,7 +22,13 @@ std::string ModuleLine(const ModuleTexts& texts);
 
 // Appends text with each control character (0x00-0x1F, 0x7F) replaced by a
 // blank. Byte-wise is safe in cp932: no trail byte lies in those ranges.
+// The rule for all outside text (titles, names, version texts, registry and
+// file contents) put into a report line: a line break inside it would end the
+// line early and start one the program did not write.
 void AppendWithoutControls(std::string& out, const std::string& text);
+// The same rule giving a new text, and in place up to the terminating NUL.
+std::string WithoutControls(const std::string& text);
+void BlankControls(char* text);
 
 // The column header written before the module lines of a process.
 extern const char kModuleHeaderLine[];

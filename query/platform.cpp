@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/cp932_rules.h"
+#include "query/system_library.h"
 
 namespace {
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
@@ -21,7 +22,7 @@ struct Kernel32FunctionsRecord {
 
   bool Load() {
     if (module) return true;
-    module.reset(LoadLibraryA("kernel32.dll"));
+    module.reset(LoadSystemLibrary("kernel32.dll"));
     if (!module) return false;
     isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
         reinterpret_cast<void*>(GetProcAddress(module.get(), "IsWow64Process")));
@@ -70,7 +71,9 @@ bool IsPE64File(HANDLE file) {
 bool IsFile64Bit(const char* path) {
   UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) {
+  // Server paths come from keys the user can write; only a file on disk is
+  // read, as a pipe or a device named there may never answer.
+  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
     WriteDetailLine("パスを開けない %.*s \n", WholeCharsLength(path, 199), path ? path : "");
     return false;
   }
@@ -106,9 +109,11 @@ DWORD RegQueryDword(HKEY key, const char* valueName, DWORD defaultValue) {
     // answers the default.
     return defaultValue;
   }
-  // A text "2" or a 2-byte value would otherwise read as 0xFFFF0032 or the
-  // like: only a whole REG_DWORD is a number.
-  return type == REG_DWORD && size == sizeof value ? value : defaultValue;
+  // Any 4-byte value is a number: installers and administration tools also
+  // write numbers as REG_BINARY. Another size is not (a 2-byte value would read
+  // as 0xFFFF0001), nor is a text of 4 bytes ("abc" would read as 0x636261).
+  const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+  return size == sizeof value && !text ? value : defaultValue;
 }
 
 DWORD RegQueryDwordFromKeys(HKEY first, HKEY second, const char* valueName, DWORD defaultValue) {
@@ -181,8 +186,12 @@ LONG RegKey::QueryStringValue(const char* valueName, char* buffer, ULONG* count)
   return ERROR_SUCCESS;
 }
 
+// A bare name comes from the system folder only; a full path (tests load
+// fixture files) is taken as given, which involves no search.
 HMODULE DynamicLibrary::Load(const char* name) {
-  if (module_ == nullptr) module_ = LoadLibraryA(name);
+  if (module_ != nullptr || name == nullptr) return module_;
+  const bool hasPath = std::strchr(name, '\\') != nullptr || std::strchr(name, '/') != nullptr;
+  module_ = hasPath ? LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadSystemLibrary(name);
   return module_;
 }
 

@@ -23,7 +23,7 @@ bool IsPE64File(HANDLE file);
 // Wide REG_SZ read; 64-bit view when view64 is non-zero. Returns buffer or nullptr.
 const wchar_t* RegQueryStringW(HKEY root, const wchar_t* subkey, const wchar_t* valueName, wchar_t* buffer,
                                DWORD sizeBytes, int view64);
-// A REG_DWORD value, or the default when the value is missing or of another type or size.
+// A 4-byte value of any type but text, or the default when the value is missing, a text or of another size.
 DWORD RegQueryDword(HKEY key, const char* valueName, DWORD defaultValue);
 DWORD RegQueryDwordFromKeys(HKEY first, HKEY second, const char* valueName, DWORD defaultValue);
 // REG_SZ up to 260 bytes replaces text; anything else leaves it.
@@ -56,6 +56,7 @@ class DynamicLibrary {
   DynamicLibrary(const DynamicLibrary&) = delete;
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
+  // A bare name ("psapi.dll") is loaded from the system folder only.
   HMODULE Load(const char* name);
   void Release();
   HMODULE get() const { return module_; }

@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -21,6 +22,22 @@ UniqueRegKey OpenForRead(HKEY root, const char* subkey) {
   return key;
 }
 
+// A subkey is opened as itself, never through a registry link: a program of
+// the user can link a key of the user's hive back to its parent, and a walk
+// that followed such links would never end. `link` tells whether it is one.
+UniqueRegKey OpenChild(HKEY parent, const char* name, bool& link) {
+  UniqueRegKey key;
+  link = false;
+  if (RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    key.reset();
+    return key;
+  }
+  DWORD type = 0;
+  link = RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+         type == REG_LINK;
+  return key;
+}
+
 // The name of subkey `index`, or false at the end of the enumeration.
 bool EnumSubkey(HKEY key, DWORD index, char (&name)[kNameBuffer]) {
   DWORD size = kNameBuffer;
@@ -29,8 +46,9 @@ bool EnumSubkey(HKEY key, DWORD index, char (&name)[kNameBuffer]) {
 
 const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueName, const char* checkSubkey,
                                unsigned kind, const RegMatchEntry* table, int depth) {
-  UniqueRegKey key = OpenForRead(root, subkey);
-  if (!key) return nullptr;
+  bool link = false;
+  UniqueRegKey key = depth == 0 ? OpenForRead(root, subkey) : OpenChild(root, subkey, link);
+  if (!key || link) return nullptr;
 
   char value[kDataBuffer + 1] = {};
   DWORD type = 0;
@@ -43,6 +61,7 @@ const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueN
     const RegMatchEntry* hit = MatchRegText(value, kind, table, &how);
     // The check subkey is the same for every entry, so one test decides them all.
     if (hit != nullptr && RegKeyExists(key.get(), checkSubkey)) {
+      BlankControls(value);
       switch (how) {
         case RegMatchHow::Exact: WriteDetailLine("SearchReg all 完全一致 val=%s \n", value); break;
         case RegMatchHow::Prefix: WriteDetailLine("SearchReg top 先頭一致 val=%s \n", value); break;
@@ -69,7 +88,7 @@ void WriteValueLine(const std::string& indent, const char* name, DWORD type, con
   if (complete && type == REG_SZ) {
     std::string text(reinterpret_cast<const char*>(data), size);
     text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
-    WriteDetailLine("%s \t nm=%s REG_SZ:%s \n", indent.c_str(), name, text.c_str());
+    WriteDetailLine("%s \t nm=%s REG_SZ:%s \n", indent.c_str(), name, WithoutControls(text).c_str());
   } else if (complete && type == REG_DWORD && size == sizeof(DWORD)) {
     DWORD number = 0;
     memcpy(&number, data, sizeof number);
@@ -81,13 +100,28 @@ void WriteValueLine(const std::string& indent, const char* name, DWORD type, con
   }
 }
 
-void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth) {
-  UniqueRegKey key = OpenForRead(root, subkey);
+// What one dump may still visit; a branch wider or deeper than any real one
+// ends with one line instead of hours of lines.
+struct DumpBudget {
+  unsigned keys;
+  bool stopped;
+};
+
+void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth, DumpBudget& budget) {
+  --budget.keys;
+  bool link = false;
+  UniqueRegKey key = depth == 0 ? OpenForRead(root, subkey) : OpenChild(root, subkey, link);
+  // Names of keys and values may hold any character, line breaks too.
+  const std::string shown = WithoutControls(subkey);
   if (!key) {
-    WriteDetailLine("%s error Cannot open <%s>\n", indent.c_str(), subkey);
+    WriteDetailLine("%s error Cannot open <%s>\n", indent.c_str(), shown.c_str());
     return;
   }
-  WriteDetailLine("%s <%s> \n", indent.c_str(), subkey);
+  if (link) {
+    WriteDetailLine("%s ※レジストリのリンクのため省略 <%s> \n", indent.c_str(), shown.c_str());
+    return;
+  }
+  WriteDetailLine("%s <%s> \n", indent.c_str(), shown.c_str());
 
   std::vector<char> name(kLongValueName);
   BYTE data[kDataBuffer];
@@ -104,24 +138,31 @@ void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth
           ERROR_SUCCESS) {
         break;
       }
+      BlankControls(name.data());
       WriteValueLine(indent, name.data(), type, data, dataSize, false);
       continue;
     }
     if (result != ERROR_SUCCESS) break;
+    BlankControls(name.data());
     WriteValueLine(indent, name.data(), type, data, dataSize, true);
   }
 
   const std::string childIndent = indent + "\t";
   char child[kNameBuffer];
-  for (DWORD index = 0; EnumSubkey(key.get(), index, child); ++index) {
+  for (DWORD index = 0; !budget.stopped && EnumSubkey(key.get(), index, child); ++index) {
     if (depth >= kRegistryWalkDepth) {
-      WriteDetailLine("%s\t error Too deep, not listed below <%s>\n", indent.c_str(), subkey);
+      WriteDetailLine("%s\t error Too deep, not listed below <%s>\n", indent.c_str(), shown.c_str());
       break;
     }
-    DumpKey(key.get(), child, childIndent, depth + 1);
+    if (budget.keys == 0) {
+      WriteDetailLine("%s\t※キーが多すぎるため以下を省略しました <%s> \n", indent.c_str(), shown.c_str());
+      budget.stopped = true;
+      break;
+    }
+    DumpKey(key.get(), child, childIndent, depth + 1, budget);
   }
   key.reset();
-  WriteDetailLine("%s </%s> \n", indent.c_str(), subkey);
+  WriteDetailLine("%s </%s> \n", indent.c_str(), shown.c_str());
 }
 }  // namespace
 
@@ -130,6 +171,7 @@ const RegMatchEntry* SearchReg(HKEY root, const char* subkey, const char* valueN
   return SearchKey(root, subkey, valueName, checkSubkey, kind, table, 0);
 }
 
-void DumpRegKey(HKEY root, const char* subkey, const char* indent) {
-  DumpKey(root, subkey, indent ? indent : "", 0);
+void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys) {
+  DumpBudget budget = {maxKeys > 0 ? maxKeys : 1, false};
+  DumpKey(root, subkey, indent ? indent : "", 0, budget);
 }

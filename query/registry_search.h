@@ -7,14 +7,19 @@
 // Both walks stop descending this many levels below the key they were given
 // and say so in one Analysis line, so a pathological tree cannot exhaust the stack.
 const int kRegistryWalkDepth = 32;
+// Keys one dump visits at most, far beyond any real branch it is pointed at.
+const unsigned kRegistryDumpMaxKeys = 100000;
 
 // Writes root\subkey with its values and subkeys to Analysis details, each
-// level indented further by the indent text.
-void DumpRegKey(HKEY root, const char* subkey, const char* indent);
+// level indented further by the indent text. Registry links below the key are
+// named, not followed.
+// Tests pass a smaller budget of keys.
+void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys = kRegistryDumpMaxKeys);
 
 // Depth-first search of root\subkey and its subkeys for a REG_SZ value named
 // valueName that matches an entry of table (see MatchRegText) in a key that has
 // checkSubkey (none: any key). Writes one Analysis line on a hit and returns
-// the entry; nullptr when nothing matches.
+// the entry; nullptr when nothing matches. Registry links below root\subkey
+// are not searched.
 const RegMatchEntry* SearchReg(HKEY root, const char* subkey, const char* valueName, const char* checkSubkey,
                                unsigned kind, const RegMatchEntry* table);

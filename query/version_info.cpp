@@ -1,14 +1,43 @@
 #include "query/version_info.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
+// Paths may come from keys the user writes. The version functions fall back
+// to reading a file themselves, and a read from a pipe or a device may never
+// return: such a name is read only when it turns out to be a file on disk.
+bool IsReadableAsFile(const char* path) {
+  if (!MayNameNonDiskFile(path)) return true;
+  HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+  CloseHandle(file);
+  return disk;
+}
+
+// Most version blocks fit this buffer together with the room GetFileVersionInfoA
+// keeps for its ANSI copies (twice the block and a signature), so one call
+// reads them; the size query would read the file once more.
+const DWORD kFirstReadBytes = 16 * 1024;
+
 // Reads the version block; extra bytes beyond the reported size are requested
 // by ReadFileVersionInfo. Empty on any failure.
 std::vector<char> LoadVersionBlock(const char* path, DWORD extra) {
   std::vector<char> block;
-  if (path == nullptr || *path == '\0') return block;
+  if (path == nullptr || *path == '\0' || !IsReadableAsFile(path)) return block;
+  block.assign(kFirstReadBytes, 0);
+  if (!GetFileVersionInfoA(path, 0, kFirstReadBytes, block.data())) {
+    block.clear();
+    return block;
+  }
+  WORD length = 0;
+  memcpy(&length, block.data(), sizeof length);
+  if (2UL * length + 4 + extra <= kFirstReadBytes) return block;
+  // A larger block was cut to the buffer: read it at its own size.
+  block.clear();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
   if (size == 0) return block;
@@ -31,11 +60,7 @@ void StringPath(char (&out)[96], DWORD translation, const char* name) {
   std::snprintf(out, sizeof out, "\\StringFileInfo\\%04x%04x\\%s", static_cast<unsigned>(LOWORD(translation)),
                 static_cast<unsigned>(HIWORD(translation)), name);
 }
-}  // namespace
-
-VersionQuad GetFileVersionQuad(const char* path) {
-  std::vector<char> block = LoadVersionBlock(path, 0);
-  if (block.empty()) return 0;
+VersionQuad FixedFileVersion(std::vector<char>& block) {
   void* value = nullptr;
   UINT length = 0;
   if (!VerQueryValueA(block.data(), "\\", &value, &length) || value == nullptr ||
@@ -43,6 +68,41 @@ VersionQuad GetFileVersionQuad(const char* path) {
     return 0;
   const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(value);
   return (static_cast<VersionQuad>(info->dwFileVersionMS) << 32) | info->dwFileVersionLS;
+}
+
+// The four texts of the first translation; see ReadFileVersionInfo.
+DWORD VersionTexts(std::vector<char>& block, std::string& companyName, std::string& originalFilename,
+                   std::string& productName, std::string& productVersion) {
+  const DWORD* entries = nullptr;
+  UINT count = 0;
+  if (!QueryTranslations(block, &entries, &count) || count == 0) return 0;
+  const DWORD translation = entries[0];
+  const struct {
+    const char* name;
+    std::string* text;
+  } fields[] = {{"CompanyName", &companyName},
+                {"OriginalFilename", &originalFilename},
+                {"ProductName", &productName},
+                {"ProductVersion", &productVersion}};
+  for (const auto& field : fields) {
+    char sub[96];
+    StringPath(sub, translation, field.name);
+    void* value = nullptr;
+    UINT length = 0;
+    if (VerQueryValueA(block.data(), sub, &value, &length) && value != nullptr) {
+      field.text->assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
+      // Any maker writes these texts, and every caller puts them into report
+      // lines: a line break inside one would start a line of its own.
+      BlankControls(&(*field.text)[0]);
+    }
+  }
+  return translation;
+}
+}  // namespace
+
+VersionQuad GetFileVersionQuad(const char* path) {
+  std::vector<char> block = LoadVersionBlock(path, 0);
+  return block.empty() ? 0 : FixedFileVersion(block);
 }
 
 VersionQuad GetProductVersionQuad(const char* path) {
@@ -75,34 +135,23 @@ VersionQuad GetModuleVersionQuad(HMODULE module) {
 DWORD ReadFileVersionInfo(const char* path, std::string& companyName, std::string& originalFilename,
                           std::string& productName, std::string& productVersion) {
   std::vector<char> block = LoadVersionBlock(path, 1);
+  return block.empty() ? 0 : VersionTexts(block, companyName, originalFilename, productName, productVersion);
+}
+
+DWORD ReadFileVersionQuadAndInfo(const char* path, VersionQuad& fileVersion, std::string& companyName,
+                                 std::string& originalFilename, std::string& productName,
+                                 std::string& productVersion) {
+  fileVersion = 0;
+  std::vector<char> block = LoadVersionBlock(path, 1);
   if (block.empty()) return 0;
-  const DWORD* entries = nullptr;
-  UINT count = 0;
-  if (!QueryTranslations(block, &entries, &count) || count == 0) return 0;
-  const DWORD translation = entries[0];
-  const struct {
-    const char* name;
-    std::string* text;
-  } fields[] = {{"CompanyName", &companyName},
-                {"OriginalFilename", &originalFilename},
-                {"ProductName", &productName},
-                {"ProductVersion", &productVersion}};
-  for (const auto& field : fields) {
-    char sub[96];
-    StringPath(sub, translation, field.name);
-    void* value = nullptr;
-    UINT length = 0;
-    if (VerQueryValueA(block.data(), sub, &value, &length) && value != nullptr) {
-      field.text->assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
-    }
-  }
-  return translation;
+  fileVersion = FixedFileVersion(block);
+  return VersionTexts(block, companyName, originalFilename, productName, productVersion);
 }
 
 void ReadModuleVersionTexts(ModuleTexts& texts) {
   if (texts.path.empty()) return;
-  const VersionQuad version = GetFileVersionQuad(texts.path.c_str());
+  VersionQuad version = 0;
+  ReadFileVersionQuadAndInfo(texts.path.c_str(), version, texts.companyName, texts.originalFilename,
+                             texts.productName, texts.productVersion);
   if (version != 0) texts.fileVersion = VersionQuadText(version);
-  ReadFileVersionInfo(texts.path.c_str(), texts.companyName, texts.originalFilename, texts.productName,
-                      texts.productVersion);
 }

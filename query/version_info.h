@@ -15,10 +15,18 @@ VersionQuad GetProductVersionQuad(const char* path);
 VersionQuad GetModuleVersionQuad(HMODULE module);
 
 // "CompanyName", "OriginalFilename", "ProductName", "ProductVersion" of the
-// first translation; an entry that is missing leaves its text as it was.
+// first translation, control characters blanked; an entry that is missing
+// leaves its text as it was.
 // Returns that translation (language low, code page high), 0 when unusable.
 DWORD ReadFileVersionInfo(const char* path, std::string& companyName, std::string& originalFilename,
                           std::string& productName, std::string& productVersion);
+
+// GetFileVersionQuad and ReadFileVersionInfo of one file from one read of its
+// version resource: the same results, for half the reading. fileVersion is 0
+// without a fixed version.
+DWORD ReadFileVersionQuadAndInfo(const char* path, VersionQuad& fileVersion, std::string& companyName,
+                                 std::string& originalFilename, std::string& productName,
+                                 std::string& productVersion);
 
 // The version texts of a module line, read from the file at texts.path: the
 // fixed file version and the four strings; all stay empty without a path.

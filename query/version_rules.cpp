@@ -1,7 +1,10 @@
 #include "query/version_rules.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+
+#include "query/cp932_rules.h"
 
 VersionQuad MakeVersionQuad(unsigned a, unsigned b, unsigned c, unsigned d) {
   return (static_cast<VersionQuad>(a & 0xFFFF) << 48) | (static_cast<VersionQuad>(b & 0xFFFF) << 32) |
@@ -53,4 +56,22 @@ std::string VersionQuadText(VersionQuad v) {
   std::snprintf(text, sizeof text, "%u.%u.%u.%u", VersionPart(v, 0), VersionPart(v, 1),
                 VersionPart(v, 2), VersionPart(v, 3));
   return text;
+}
+
+bool MayNameNonDiskFile(const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+  const auto slash = [](char c) { return c == '\\' || c == '/'; };
+  if (slash(path[0]) && slash(path[1])) return true;
+  const char* name = FileNamePart(path);
+  const char* forward = std::strrchr(name, '/');  // never a cp932 trail byte
+  if (forward != nullptr) name = forward + 1;
+  // The device name is the part before any extension or stream, blanks dropped.
+  std::string base(name, std::strcspn(name, ".:"));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices)
+    if (base == device) return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
 }

@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 
 namespace {
 // How often one list may resume after the window it stood on vanished.
@@ -17,16 +17,24 @@ bool StillUnder(HWND window, HWND parent) {
 // Nothing is examined between two steps, so a window rarely vanishes under
 // the walk; when one does, the walk resumes after the last window listed so
 // far that is still in place (or from the start), and windows already listed
-// are not listed twice.
+// are not listed twice. A window can also move up past the walk (one that is
+// activated when another is destroyed goes to the top), so a walk that reached
+// the end goes over the list once more for windows it has not seen.
 std::vector<HWND> TakeList(HWND parent, unsigned limit) {
   std::vector<HWND> windows;
   std::unordered_set<HWND> listed;
   HWND previous = nullptr;
   bool cut = false;
+  bool again = true;
   unsigned resumes = 0;
-  for (unsigned long steps = 0; steps < 4ul * limit + kMaxResumes; ++steps) {
+  for (unsigned long steps = 0; steps < 8ul * limit + kMaxResumes; ++steps) {
     HWND next = FindWindowExA(parent, previous, nullptr, nullptr);
     if (next == nullptr) {
+      if (previous != nullptr && StillUnder(previous, parent) && again) {
+        again = false;
+        previous = nullptr;
+        continue;
+      }
       if (previous == nullptr || StillUnder(previous, parent) || ++resumes > kMaxResumes) break;
       previous = nullptr;
       for (auto it = windows.rbegin(); it != windows.rend(); ++it) {

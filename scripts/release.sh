@@ -26,17 +26,28 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
-# A folder that holds nothing but what a release writes.
+# A folder an earlier run made: its three files and nothing else (or an empty
+# folder). Only such a folder is ever replaced; a user's folder that merely
+# holds a Report.exe is not.
 is_release_folder() {
-  [ -d "$1" ] && [ -z "$(find "$1" -mindepth 1 -maxdepth 1 ! -name Report.exe ! -name SHA256SUMS ! -name RELEASE.txt)" ]
+  [ -d "$1" ] || return 1
+  [ -z "$(ls -A "$1")" ] && return 0
+  [ -f "$1/Report.exe" ] && [ -f "$1/SHA256SUMS" ] && [ -f "$1/RELEASE.txt" ] &&
+    [ -z "$(find "$1" -mindepth 1 -maxdepth 1 ! -name Report.exe ! -name SHA256SUMS ! -name RELEASE.txt)" ]
 }
 cleanup() {
-  [ -n "$work" ] && rm -rf "$work"
-  # A failed run leaves no release folder, so nothing half-signed (or older
-  # than this run) can be taken for its result.
-  if [ "$done_ok" != 1 ] && is_release_folder "$RELEASE_DIR"; then
-    rm -rf "$RELEASE_DIR"
-    echo "release: $RELEASE_DIR removed" >&2
+  # Only this run's own work folder goes; a folder that was there before a
+  # failed run stays exactly as it was (put back if the run ended mid-swap).
+  if [ -n "$work" ]; then
+    [ "$done_ok" != 1 ] && [ -e "$work/previous" ] && [ ! -e "$RELEASE_DIR" ] && mv "$work/previous" "$RELEASE_DIR"
+    rm -rf "$work"
+  fi
+  if [ "$done_ok" != 1 ]; then
+    if [ -e "$RELEASE_DIR" ]; then
+      echo "release: nothing was released; $RELEASE_DIR is untouched, as it was before this run" >&2
+    else
+      echo "release: nothing was released; no $RELEASE_DIR was written" >&2
+    fi
   fi
 }
 # Shows the tail of a tool's log after a failed step.
@@ -45,7 +56,7 @@ show_log() { sed -e 's/^/  | /' "$1" | tail -n 15 >&2; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 if [ -e "$RELEASE_DIR" ] && ! is_release_folder "$RELEASE_DIR"; then
-  fail "$RELEASE_DIR holds other files than a release: choose another RELEASE_DIR"
+  fail "$RELEASE_DIR is not a release folder made by an earlier run: choose another RELEASE_DIR"
 fi
 [ -f "$MODLIST6" ] || fail "$MODLIST6 is missing: run make build first"
 [ -f "$WIN32_TREE/CMakeCache.txt" ] || fail "$WIN32_TREE is not configured: run make build first"
@@ -92,8 +103,14 @@ if [ "$sign" = 1 ]; then
     show_log "$work/openssl.log"
     fail "cannot read the certificate $PFX: not a PKCS#12 file, or damaged"
   fi
-  subject=$(openssl x509 -in "$work/cert.pem" -noout -subject -nameopt RFC2253 2> /dev/null | sed -n 's/^subject=//p' | head -n 1)
-  [ -n "$subject" ] || fail "the certificate file $PFX holds no certificate for its key"
+  # The signer's subject, for RELEASE.txt; a PKCS#12 with a key alone has none.
+  if ! openssl x509 -in "$work/cert.pem" -noout -subject -nameopt RFC2253 > "$work/subject.txt" 2> "$work/x509.log"; then
+    show_log "$work/x509.log"
+    fail "cannot read the signer's subject: $PFX holds no certificate for its key"
+  fi
+  subject=$(sed -n 's/^subject=//p' "$work/subject.txt")
+  subject=${subject%%$'\n'*}
+  [ -n "$subject" ] || fail "cannot read the signer's subject: the certificate in $PFX names no subject"
 
   sign_file() {  # sign_file <description> <in> <out>
     local args=(sign -pkcs12 "$PFX" -readpass "$work/pass" -h sha256 -n "$1")
@@ -160,9 +177,9 @@ day=$(date -u +%Y-%m-%d)
 chmod 755 "$work/out" "$work/out/Report.exe"
 chmod 644 "$work/out/RELEASE.txt" "$work/out/SHA256SUMS"
 
-# Swap the finished folder into place.
+# Swap the finished folder into place; cleanup puts the earlier one back if that fails.
 if [ -e "$RELEASE_DIR" ]; then mv "$RELEASE_DIR" "$work/previous"; fi
-mv "$work/out" "$RELEASE_DIR"
+mv "$work/out" "$RELEASE_DIR" || fail "cannot move the finished release into $RELEASE_DIR"
 done_ok=1
 if [ "$sign" = 1 ]; then
   echo "release: $RELEASE_DIR: Report $version signed by $subject${TS_URL:+, time-stamped by $TS_URL}"

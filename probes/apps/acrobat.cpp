@@ -4,9 +4,10 @@
 
 #include <cstdio>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/apps/app_rules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 #include "query/window_list.h"
@@ -102,22 +103,24 @@ int GetActiveXVersion(unsigned* major, unsigned* minor) {
   std::string server;
   const std::string serverKey = "CLSID\\" + clsid + "\\InprocServer32";
   if (!GetRegString(HKEY_CLASSES_ROOT, serverKey.c_str(), nullptr, server)) {
-    WriteDetailLine("PDF CLSID value empty %.*s \n", WholeCharsLength(clsid, 199), clsid.c_str());
+    const std::string shown = WithoutControls(clsid);
+    WriteDetailLine("PDF CLSID value empty %.*s \n", WholeCharsLength(shown, 199), shown.c_str());
     return -1;
   }
-  WriteDetailLine("PDF CLSID %.*s \n", WholeCharsLength(clsid, 199), clsid.c_str());
+  const std::string shownClsid = WithoutControls(clsid), shownServer = WithoutControls(server);
+  WriteDetailLine("PDF CLSID %.*s \n", WholeCharsLength(shownClsid, 199), shownClsid.c_str());
   const char* slash = FindLastBackslash(server.c_str());
   if (slash != nullptr) {
     for (const char* name : kActiveXFiles) {
       if (!EqualsNoCaseCp932(slash + 1, name)) continue;
       if (!GetFileMajorMinor(server.c_str(), major, minor)) {
-        WriteDetailLine("PDF ActiveX is empty %.*s \n", WholeCharsLength(server, 199), server.c_str());
+        WriteDetailLine("PDF ActiveX is empty %.*s \n", WholeCharsLength(shownServer, 199), shownServer.c_str());
         return -1;
       }
       return 0;
     }
   }
-  WriteDetailLine("PDF ActiveX is not Acrobat %.*s \n", WholeCharsLength(server, 199), server.c_str());
+  WriteDetailLine("PDF ActiveX is not Acrobat %.*s \n", WholeCharsLength(shownServer, 199), shownServer.c_str());
   return -2;
 }
 
@@ -270,7 +273,7 @@ void NavigattingPDF(const char* upper, const char* lower, bool onWow64) {
     WriteUserLine("★Acrobat/AdobeReaderがインストールされていません \n");
     return;
   }
-  WriteDetailLine("GetExePathForIE %s \n", exePath.c_str());
+  WriteDetailLine("GetExePathForIE %s \n", WithoutControls(exePath).c_str());
   std::string company, original, product, productVersion;
   ReadFileVersionInfo(exePath.c_str(), company, original, product, productVersion);
   WriteSupportLine("%s, %s, %s, \"%s\" \n", original.c_str(), company.c_str(), product.c_str(), productVersion.c_str());

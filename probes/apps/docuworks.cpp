@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/com_server.h"
 #include "query/cp932_rules.h"
 #include "query/platform.h"

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/apps/app_rules.h"
 #include "query/cp932_rules.h"
 #include "query/platform.h"

@@ -6,9 +6,10 @@
 #include <cwchar>
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/com_server.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 #include "query/window_list.h"
@@ -24,17 +25,23 @@ const char kViewerProgId[] = "qmviewx.qmviewxctrl.1";
 const DWORD kServerBytes = 520;     // 260 characters
 const DWORD kShortTextBytes = 128;  // content type, ProgID, CLSID, Click-to-Run texts
 
+// Registry texts of these keys are the user's to write (HKCU\Software\Classes):
+// they are shown without control characters, which would break the line.
 struct ServerFile {
-  std::string path;     // ANSI, without quotes and arguments
-  std::string program;  // the part after the last backslash
+  std::string path;       // ANSI, without quotes and arguments
+  std::string shownPath;  // the same for report lines
+  std::string program;    // the part after the last backslash, for report lines
 };
 
 ServerFile ServerFileFromRegistered(const wchar_t* registered) {
   ServerFile file;
   file.path = ServerExecutablePath(registered);
-  file.program = FileNamePart(file.path.c_str());
+  file.shownPath = WithoutControls(file.path);
+  file.program = FileNamePart(file.shownPath.c_str());
   return file;
 }
+
+std::string Shown(const wchar_t* text) { return WithoutControls(WideToAnsi(text)); }
 
 // A Click-to-Run text of the 64-bit view, ANSI, or "" when missing.
 bool ReadClickToRun(const wchar_t* valueName, std::string& text) {
@@ -43,7 +50,7 @@ bool ReadClickToRun(const wchar_t* valueName, std::string& text) {
     text.clear();
     return false;
   }
-  text = WideToAnsi(buffer);
+  text = WithoutControls(WideToAnsi(buffer));
   return true;
 }
 
@@ -100,10 +107,10 @@ bool DumpServerKey(const char* extension, const wchar_t* key, REGSAM access, con
   if (version == 0) {
     if (PathFileExistsA(file.path.c_str())) {
       WriteDetailLine("       -> Found COM Registory, Fail Read Version Office %s path=%s", extension,
-                      file.path.c_str());
+                      file.shownPath.c_str());
     } else {
       WriteDetailLine("       -> Found COM Registory, Not Found Exec File Office %s path=%s", extension,
-                      file.path.c_str());
+                      file.shownPath.c_str());
     }
   } else {
     versionText = VersionQuadText(version);
@@ -111,7 +118,7 @@ bool DumpServerKey(const char* extension, const wchar_t* key, REGSAM access, con
   std::string company, original, product, productVersion;
   ReadFileVersionInfo(file.path.c_str(), company, original, product, productVersion);
   WriteDetailLine("       -> Found COM Registory Office %s %s バージョン %s %s %s", extension, file.program.c_str(),
-                  versionText.c_str(), productVersion.c_str(), file.path.c_str());
+                  versionText.c_str(), productVersion.c_str(), file.shownPath.c_str());
   if (!IsVersionInRange(upper, lower, version))
     WriteDetailLine("         =>★Office %s %s が動作対象外 %s \n", extension, file.program.c_str(),
                     versionText.c_str());
@@ -138,11 +145,10 @@ void DumpExtension(const char* extension, const char* upper, const char* lower, 
       std::swprintf(subkey, 260, L"MIME\\Database\\Content Type\\%ls", text);
       RegQueryStringW(HKEY_CLASSES_ROOT, subkey, L"CLSID", clsid, kShortTextBytes, 0);
     }
-    const std::string mimeKey = WideToAnsi(subkey);
+    const std::string mimeKey = Shown(subkey);
     WriteDetailLine("   Found Value. HKEY_CLASSES_ROOT\\%s\\Content Type", extension);
     if (clsid[0] != L'\0') {
-      WriteDetailLine("     -> Found Value. HKEY_CLASSES_ROOT\\%s\\CLSID=%s", mimeKey.c_str(),
-                      WideToAnsi(clsid).c_str());
+      WriteDetailLine("     -> Found Value. HKEY_CLASSES_ROOT\\%s\\CLSID=%s", mimeKey.c_str(), Shown(clsid).c_str());
     } else {
       WriteDetailLine("     -> !Not Found Value. HKEY_CLASSES_ROOT\\%s\\CLSID", mimeKey.c_str());
     }
@@ -155,15 +161,15 @@ void DumpExtension(const char* extension, const char* upper, const char* lower, 
       std::string progId;
       subkey[0] = L'\0';
       if (type == REG_SZ) {
-        progId = WideToAnsi(text);
+        progId = Shown(text);
         WriteDetailLine("   ProgramID %s \n", progId.c_str());
         std::swprintf(subkey, 260, L"%ls\\CLSID", text);
         RegQueryStringW(HKEY_CLASSES_ROOT, subkey, nullptr, clsid, kShortTextBytes, 0);
       }
-      const std::string clsidKey = WideToAnsi(subkey);
+      const std::string clsidKey = Shown(subkey);
       WriteDetailLine("   Found Value. HKEY_CLASSES_ROOT\\%s\\(既定)=%s", extension, progId.c_str());
       if (clsid[0] != L'\0') {
-        WriteDetailLine("     -> Found Value. HKEY_CLASSES_ROOT\\%s=%s", clsidKey.c_str(), WideToAnsi(clsid).c_str());
+        WriteDetailLine("     -> Found Value. HKEY_CLASSES_ROOT\\%s=%s", clsidKey.c_str(), Shown(clsid).c_str());
       } else {
         WriteDetailLine("     -> !Not Found Value. HKEY_CLASSES_ROOT\\%s", clsidKey.c_str());
       }
@@ -193,7 +199,7 @@ void DumpExtension(const char* extension, const char* upper, const char* lower, 
     for (int i = 0; i < 4; ++i) {
       wchar_t serverKey[260];
       std::swprintf(serverKey, 260, kClsidServerKeyPatterns[i], clsid);
-      WriteDetailLine("    [%d]COM Registory Path:%s", i, WideToAnsi(serverKey).c_str());
+      WriteDetailLine("    [%d]COM Registory Path:%s", i, Shown(serverKey).c_str());
       if (DumpServerKey(extension, serverKey, passes[p].access, upper, lower, onWow64)) ++found;
     }
     WriteDetailLine("   <-- %s", passes[p].view);
@@ -232,7 +238,7 @@ void CheckOffice(const char* upper, const char* lower, bool onWow64) {
     const VersionQuad version = GetFileVersionQuad(file.path.c_str());
     versionText.clear();
     if (version == 0) {
-      WriteSupportLine("Office %s path=%s", extension, file.path.c_str());
+      WriteSupportLine("Office %s path=%s", extension, file.shownPath.c_str());
     } else {
       versionText = VersionQuadText(version);
     }

@@ -5,9 +5,10 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/owner.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/platform.h"
 
 namespace {
@@ -40,7 +41,8 @@ std::string ValueOfFirstLine(const std::string& path, const char* prefix) {
     std::string line = content.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string rest;
-    if (TextAfterPrefixNoCase(line, prefix, rest)) return rest.substr(0, rest.find('\0'));
+    // A lone CR or another control character in the file stays out of the line.
+    if (TextAfterPrefixNoCase(line, prefix, rest)) return WithoutControls(rest.substr(0, rest.find('\0')));
     start = end + 1;
   }
   return std::string();

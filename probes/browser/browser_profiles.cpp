@@ -2,12 +2,14 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/browser/json_scan_rules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 
 namespace {
@@ -26,27 +28,99 @@ const unsigned kMaxVersionsPerExtension = 64;
 // A keyword search reads at most this much of one file.
 const unsigned long long kSearchFileMaxBytes = 64ULL * 1024 * 1024;
 
+// The limits above multiply to hours; the whole walk of one browser has one
+// budget of folder entries and bytes read, far beyond any real user-data folder.
+const unsigned long kWalkMaxEntries = 2000000;
+const unsigned long long kWalkMaxBytes = 1024ULL * 1024 * 1024;
+
 // Files of a running browser stay open in it: share everything so reading works.
 const DWORD kReadShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// Only files on disk are read: a name that reaches a pipe or a device could
+// block a read for ever.
 HANDLE OpenForReading(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ, kReadShare, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kReadShare, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
 }
 
 bool IsDotName(const char* name) { return name[0] == '.'; }
 bool IsDirectory(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+// Junctions and symbolic links may lead back up the tree: never entered.
+bool IsLinkedFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
+void WriteLinkSkipped(const std::string& folder, const char* name) {
+  WriteDetailLine("※リンクのため省略 %.*s%.*s \n", WholeCharsLength(folder, 199), folder.c_str(),
+                  WholeCharsLength(name, 99), name);
+}
+
+// What the current browser's walk may still look at and read.
+struct WalkBudget {
+  unsigned long entries;
+  unsigned long long bytes;
+  bool stopped;
+};
+WalkBudget g_fullWalk = {kWalkMaxEntries, kWalkMaxBytes, false};
+WalkBudget g_walk = g_fullWalk;
+
+// Ends the whole walk, with one line naming where.
+void StopWalk(const std::string& where) {
+  if (!g_walk.stopped) {
+    WriteDetailLine("※調査量が多すぎるためプロファイルの調査を打ち切りました %.*s \n", WholeCharsLength(where, 199),
+                    where.c_str());
+  }
+  g_walk.stopped = true;
+}
+
+// One folder entry more; false (and the walk ends) when the budget is spent.
+bool SpendEntry(const std::string& folder) {
+  if (g_walk.stopped) return false;
+  if (g_walk.entries == 0) {
+    StopWalk(folder);
+    return false;
+  }
+  --g_walk.entries;
+  return true;
+}
+
+void SpendBytes(unsigned long long bytes) { g_walk.bytes -= bytes < g_walk.bytes ? bytes : g_walk.bytes; }
+
+// The search asks for 4 KB at a time; reading 256 KB per call gives it the
+// same bytes with a sixty-fourth of the calls on a script of megabytes.
 class FileChunks : public ChunkSource {
  public:
-  explicit FileChunks(HANDLE file) : file_(file) {}
+  explicit FileChunks(HANDLE file) : file_(file), buffer_(kReadBytes) {}
   std::size_t Read(char* buffer, std::size_t size) override {
-    DWORD got = 0;
-    if (!ReadFile(file_, buffer, static_cast<DWORD>(size), &got, nullptr)) return 0;
-    return got;
+    std::size_t copied = 0;
+    while (copied < size) {
+      if (next_ == filled_) {
+        DWORD got = 0;
+        if (ended_ || !ReadFile(file_, buffer_.data(), kReadBytes, &got, nullptr) || got == 0) {
+          ended_ = true;
+          break;
+        }
+        SpendBytes(got);
+        next_ = 0;
+        filled_ = got;
+      }
+      const std::size_t take = std::min(size - copied, filled_ - next_);
+      std::memcpy(buffer + copied, buffer_.data() + next_, take);
+      next_ += take;
+      copied += take;
+    }
+    return copied;
   }
 
  private:
+  static const DWORD kReadBytes = 256 * 1024;
   HANDLE file_;
+  std::vector<char> buffer_;
+  std::size_t next_ = 0, filled_ = 0;
+  bool ended_ = false;
 };
 
 struct CaptureWalk {
@@ -60,6 +134,7 @@ bool FindCaptureUseIn(const std::string& folder, std::string& finded, int depth,
   if (!find) return false;
   do {
     if (IsDotName(entry.cFileName)) continue;
+    if (!SpendEntry(folder)) return false;
     if (++walk.entries > kCaptureSearchMaxEntries) {
       if (!walk.stopped) {
         WriteDetailLine("※ファイルが多すぎるため検索を打ち切りました %.*s \n", WholeCharsLength(folder, 199),
@@ -69,7 +144,9 @@ bool FindCaptureUseIn(const std::string& folder, std::string& finded, int depth,
       return false;
     }
     if (IsDirectory(entry)) {
-      if (std::strcmp(entry.cFileName, "_locales") == 0) {
+      if (IsLinkedFolder(entry.dwFileAttributes)) {
+        WriteLinkSkipped(folder, entry.cFileName);
+      } else if (std::strcmp(entry.cFileName, "_locales") == 0) {
         if (SearchFileForStrings(folder + kEnglishMessages, kLocaleKeywords, finded)) return true;
       } else if (depth >= kCaptureSearchMaxDepth) {
         WriteDetailLine("※フォルダーが深すぎるため検索を打ち切りました %.*s%.*s \n", WholeCharsLength(folder, 199),
@@ -77,9 +154,10 @@ bool FindCaptureUseIn(const std::string& folder, std::string& finded, int depth,
       } else if (FindCaptureUseIn(folder + entry.cFileName + "\\", finded, depth + 1, walk)) {
         return true;
       }
-      if (walk.stopped) return false;
+      if (walk.stopped || g_walk.stopped) return false;
     } else if (IsScriptFileName(entry.cFileName)) {
       if (SearchFileForStrings(folder + entry.cFileName, kScriptKeywords, finded)) return true;
+      if (g_walk.stopped) return false;
     }
   } while (FindNextFileA(find.get(), &entry));
   return false;
@@ -101,6 +179,11 @@ std::string Utf8ToAnsi(const std::string& utf8) {
   const std::size_t nul = ansi.find('\0');
   if (nul != std::string::npos) ansi.resize(nul);
   return ansi;
+}
+
+void SetProfileWalkBudget(unsigned long entries, unsigned long long bytes) {
+  g_fullWalk = WalkBudget{entries, bytes, false};
+  g_walk = g_fullWalk;
 }
 
 bool getJsonStringParameter(const char* json, const char* key, ByteBuffer* value, int* type, int depth) {
@@ -164,18 +247,37 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
   std::vector<std::string> names = QuotedTexts(value.text(), kMaxProfiles + 1);
   const bool cut = names.size() > kMaxProfiles;
   if (cut) names.resize(kMaxProfiles);
+  g_walk = g_fullWalk;
   for (const std::string& name : names) {
+    if (!SpendEntry(userDataFolder)) break;
+    // Control characters would break the line: the name is shown without them.
+    const std::string shown = WithoutControls(name);
+    if (!IsProfileFolderName(name)) {
+      WriteDetailLine("※プロファイル名が不正なため省略 \"%.*s\" \n", WholeCharsLength(shown, 99), shown.c_str());
+      continue;
+    }
     const std::string profile = userDataFolder + name;
     const DWORD attributes = GetFileAttributesA(profile.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    WriteDetailLine("\nProfile \"%.*s\" settings \n", WholeCharsLength(name, 99), name.c_str());
+    if (IsLinkedFolder(attributes)) {
+      WriteLinkSkipped(userDataFolder, name.c_str());
+      continue;
+    }
+    WriteDetailLine("\nProfile \"%.*s\" settings \n", WholeCharsLength(shown, 99), shown.c_str());
     WriteDetailLine("-----------\n");
     WriteDetailLine("Extensions\n");
     WriteDetailLine("-----------\n");
-    ListExtensions(profile + "\\Extensions\\");
+    const DWORD extensions = GetFileAttributesA((profile + "\\Extensions").c_str());
+    if (extensions != INVALID_FILE_ATTRIBUTES && IsLinkedFolder(extensions))
+      WriteLinkSkipped(profile + "\\", "Extensions");
+    else
+      ListExtensions(profile + "\\Extensions\\");
     WriteDetailLine("-----------\n");
   }
-  if (cut) WriteDetailLine("※プロファイルが多すぎるため一覧を打ち切りました %.199s \n", localState.c_str());
+  if (cut) {
+    WriteDetailLine("※プロファイルが多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(localState, 199),
+                    localState.c_str());
+  }
   WriteDetailLine("\n");
 }
 
@@ -185,7 +287,12 @@ void ListExtensions(const std::string& extensionsFolder) {
   if (!ids) return;
   unsigned extensions = 0;
   do {
+    if (!SpendEntry(extensionsFolder)) return;
     if (IsDotName(entry.cFileName) || !IsDirectory(entry)) continue;
+    if (IsLinkedFolder(entry.dwFileAttributes)) {
+      WriteLinkSkipped(extensionsFolder, entry.cFileName);
+      continue;
+    }
     if (++extensions > kMaxExtensions) {
       WriteDetailLine("※拡張機能が多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(extensionsFolder, 199),
                       extensionsFolder.c_str());
@@ -198,7 +305,12 @@ void ListExtensions(const std::string& extensionsFolder) {
     if (!versions) continue;
     unsigned count = 0;
     do {
+      if (!SpendEntry(idFolder)) return;
       if (IsDotName(versionEntry.cFileName) || !IsDirectory(versionEntry)) continue;
+      if (IsLinkedFolder(versionEntry.dwFileAttributes)) {
+        WriteLinkSkipped(idFolder, versionEntry.cFileName);
+        continue;
+      }
       if (++count > kMaxVersionsPerExtension) {
         WriteDetailLine("※バージョンが多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(idFolder, 199),
                         idFolder.c_str());
@@ -206,6 +318,7 @@ void ListExtensions(const std::string& extensionsFolder) {
       }
       const std::string ver = versionEntry.cFileName;
       ReportExtension(idFolder + ver + "\\", id, ver);
+      if (g_walk.stopped) return;
     } while (FindNextFileA(versions.get(), &versionEntry));
   } while (FindNextFileA(ids.get(), &entry));
 }
@@ -220,8 +333,9 @@ void ReportExtension(const std::string& versionFolder, const std::string& id, co
   GetManifestValue(permissions, manifest, messages, "permissions", '[', ']');
   std::string finded;
   FindCaptureUse(versionFolder, finded);
-  const std::string shownName = OneLineText(name), shownDescription = OneLineText(description),
-                    shownPermissions = OneLineText(permissions);
+  const std::string shownName = WithoutControls(OneLineText(name)),
+                    shownDescription = WithoutControls(OneLineText(description)),
+                    shownPermissions = WithoutControls(OneLineText(permissions));
   WriteDetailLine("Extension id=%.*s ver=%.*s name=\"%.*s\" desk=\"%.*s\" finded=%.*s permission=[%.*s] \n",
                   WholeCharsLength(id, 99), id.c_str(), WholeCharsLength(ver, 99), ver.c_str(),
                   WholeCharsLength(shownName, 99), shownName.c_str(), WholeCharsLength(shownDescription, 99),
@@ -258,13 +372,19 @@ unsigned long ReadTextFile(std::string& text, const std::string& path, unsigned 
   DWORD size = GetFileSize(file.get(), nullptr);
   if (size == INVALID_FILE_SIZE || size > maxBytes) {
     if (size != INVALID_FILE_SIZE) {
-      WriteDetailLine("※ファイルが大きすぎるため先頭 %lu バイトのみ読みました %.199s \n", maxBytes, path.c_str());
+      WriteDetailLine("※ファイルが大きすぎるため先頭 %lu バイトのみ読みました %.*s \n", maxBytes,
+                      WholeCharsLength(path, 199), path.c_str());
     }
     size = maxBytes;
+  }
+  if (g_walk.bytes < size) {
+    StopWalk(path);
+    size = static_cast<DWORD>(g_walk.bytes);
   }
   text.assign(size, '\0');
   DWORD got = 0;
   if (size == 0 || !ReadFile(file.get(), &text[0], size, &got, nullptr)) got = 0;
+  SpendBytes(got);
   text.resize(got);
   text.append(3, '\0');
   return got + 3;
@@ -283,7 +403,9 @@ bool SearchFileForStrings(const std::string& path, const char* const* keywords, 
     return false;
   }
   FileChunks chunks(file.get());
-  const int index = SearchChunksForKeywords(chunks, keywords, kSearchFileMaxBytes);
+  const unsigned long long allowed = g_walk.bytes < kSearchFileMaxBytes ? g_walk.bytes : kSearchFileMaxBytes;
+  const int index = SearchChunksForKeywords(chunks, keywords, allowed);
+  if (index < 0 && g_walk.bytes == 0) StopWalk(path);
   if (index < 0) return false;
   finded += keywords[index];
   finded += ",";

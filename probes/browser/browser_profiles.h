@@ -15,6 +15,9 @@ const unsigned kCaptureSearchMaxEntries = 20000;
 const unsigned long kLocalStateMaxBytes = 32UL * 1024 * 1024;
 
 void CheckBrowserProfiles(int browserCode);
+// Test hook: the folder entries and bytes one browser's whole walk may take
+// (2,000,000 and 1 GB otherwise).
+void SetProfileWalkBudget(unsigned long entries, unsigned long long bytes);
 // The same walk over a given user-data folder (with its final backslash).
 void CheckBrowserProfilesIn(const std::string& userDataFolder);
 

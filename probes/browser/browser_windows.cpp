@@ -7,12 +7,14 @@
 #include <cstring>
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/browser/window_line_rules.h"
 #include "probes/process/process_modules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
+#include "query/system_library.h"
 #include "query/window_list.h"
 
 namespace {
@@ -23,6 +25,10 @@ const char* const kIeModeClassesOf0[] = {"Chrome_WidgetWin_0", "Chrome_WidgetWin
                                          "Chrome_WidgetWin_3"};
 // Limit of the walk over the processes of the machine.
 const unsigned kMaxProcesses = 65536;
+// Any process can make windows of the classes looked for, with thousands of
+// tabs, and each lists its process's modules: the section's listings end
+// after this many lines in total, far more than a busy desktop gives.
+const std::size_t kMaxSectionModuleLines = 50000;
 
 const GUID kClsidVirtualDesktopManager = {
     0xAA509086, 0x5CA9, 0x4C25, {0x8F, 0x95, 0x58, 0x9D, 0x3C, 0x07, 0xB4, 0x8A}};
@@ -54,6 +60,9 @@ DwmGetWindowAttributeFn g_dwmGetWindowAttribute = nullptr;
 bool g_pointFunctionsResolved = false;
 PointConversionFn g_logicalToPhysical = nullptr;
 PointConversionFn g_logicalToPhysicalPerMonitor = nullptr;
+// Lines the section's module listings may write, and may still write.
+std::size_t g_moduleLineLimit = kMaxSectionModuleLines;
+std::size_t g_moduleLinesLeft = kMaxSectionModuleLines;
 
 struct WindowFields {
   HWND parent = nullptr;
@@ -74,6 +83,10 @@ void ReadWindowFields(HWND window, WindowFields& f) {
   if (GetWindowTextA(window, f.title, sizeof f.title) <= 0) f.title[0] = '\0';
   f.className[sizeof f.className - 1] = '\0';
   f.title[sizeof f.title - 1] = '\0';
+  // Any program names its windows: a line break in a title would start a
+  // report line of its own.
+  BlankControls(f.className);
+  BlankControls(f.title);
   f.style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
   f.exStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
   f.threadId = GetWindowThreadProcessId(window, &f.processId);
@@ -108,10 +121,26 @@ bool WindowGone(DWORD processId) {
   return true;
 }
 
+// ListProcessModules within the section's bound; past it one line says so
+// (once) and the tree lines after it consult no older listing.
+void ListModulesInSection(DWORD processId) {
+  if (g_moduleLinesLeft == 0) {
+    NonMicrosoftModules.Clear();
+    return;
+  }
+  const std::size_t before = DetailLineCount();
+  ListProcessModules(processId);
+  const std::size_t written = DetailLineCount() - before;
+  g_moduleLinesLeft -= written < g_moduleLinesLeft ? written : g_moduleLinesLeft;
+  if (g_moduleLinesLeft == 0)
+    WriteDetailLine("※モジュールの行が多すぎるため以降のモジュール一覧を省略しました %lu \n",
+                    static_cast<unsigned long>(processId));
+}
+
 void ModuleBlock(DWORD processId) {
   if (WindowGone(processId)) return;
   WriteDetailLine("モジュール一覧 %lu \n", static_cast<unsigned long>(processId));
-  ListProcessModules(processId);
+  ListModulesInSection(processId);
   WriteDetailLine("\n");
 }
 
@@ -123,7 +152,7 @@ void TabBlocks(HWND frame) {
     const DWORD processId = WindowProcessId(inner);
     if (WindowGone(processId)) continue;
     WriteDetailLine("Tabモジュール一覧 %lu \n", static_cast<unsigned long>(processId));
-    ListProcessModules(processId);
+    ListModulesInSection(processId);
     WriteDetailLine("\n");
   }
 }
@@ -171,27 +200,27 @@ void ProcessWalk() {
     const unsigned long id = entry.th32ProcessID;
     if (tests & kWalkChromeHost) {
       WriteDetailLine("Chrome用モジュール一覧 %lu \n", id);
-      ListProcessModules(entry.th32ProcessID);
+      ListModulesInSection(entry.th32ProcessID);
     }
     if (tests & kWalkExcel) {
       WriteDetailLine("xls用モジュール一覧 %lu \n", id);
-      ListProcessModules(entry.th32ProcessID);
+      ListModulesInSection(entry.th32ProcessID);
     }
     if (tests & kWalkWord) {
       WriteDetailLine("doc用モジュール一覧 %lu \n", id);
-      ListProcessModules(entry.th32ProcessID);
+      ListModulesInSection(entry.th32ProcessID);
     }
     if (tests & kWalkPowerPoint) {
       WriteDetailLine("PPT用モジュール一覧 %lu \n", id);
-      ListProcessModules(entry.th32ProcessID);
+      ListModulesInSection(entry.th32ProcessID);
     }
     if (tests & kWalkAcrobat) {
       WriteDetailLine("PDF用モジュール一覧 %lu \n", id);
-      ListProcessModules(entry.th32ProcessID);
+      ListModulesInSection(entry.th32ProcessID);
     }
     if (tests & kWalkExplorer) {
       WriteDetailLine("Explorerモジュール一覧 %lu \n", id);
-      ListProcessModules(entry.th32ProcessID);
+      ListModulesInSection(entry.th32ProcessID);
     }
     entry = PROCESSENTRY32{};
     entry.dwSize = sizeof entry;
@@ -261,7 +290,7 @@ bool Differs(const RECT& r, const Conversion& c) {
 
 void WriteTopWindowLineAt(int depth, HWND window, int onCurrentDesktop, int desktopNumber) {
   if (g_dwmGetWindowAttribute == nullptr) {
-    if (g_dwmapi == nullptr) g_dwmapi = LoadLibraryA("dwmapi.dll");
+    if (g_dwmapi == nullptr) g_dwmapi = LoadSystemLibrary("dwmapi.dll");
     if (g_dwmapi != nullptr)
       g_dwmGetWindowAttribute = reinterpret_cast<DwmGetWindowAttributeFn>(
           reinterpret_cast<void*>(GetProcAddress(g_dwmapi, "DwmGetWindowAttribute")));
@@ -356,6 +385,7 @@ void WriteTopWindowLine(int depth, HWND window, int onCurrentDesktop, int deskto
 
 void CheckAllIEWindow() {
   WriteDetailLine("CheckAllIEWindow \n");
+  g_moduleLinesLeft = g_moduleLineLimit;
   bool found = false;
 
   ForEachTopWindow("ORBWELL MiniIE", [&](HWND w) {
@@ -422,6 +452,8 @@ void CheckAllIEWindow() {
   else
     WriteUserLine("★ブラウザのウィンドウが見つからない \n");
 }
+
+void SetSectionModuleLineLimit(std::size_t lines) { g_moduleLineLimit = lines; }
 
 bool IsWindows10OrLater() {
   if (g_windows10 == Answer::NotAsked)

@@ -3,7 +3,12 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 void CheckAllIEWindow();
+// Test hook: the lines all module listings of one CheckAllIEWindow may write
+// (50,000 otherwise).
+void SetSectionModuleLineLimit(std::size_t lines);
 
 // The tree line of window, then the trees of its children one level deeper.
 void DumpWindowTree(int depth, HWND window);

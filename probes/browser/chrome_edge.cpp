@@ -2,10 +2,11 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/browser/browser_command_rules.h"
 #include "probes/browser/browser_profiles.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/platform.h"
 #include "query/version_info.h"
 
@@ -40,12 +41,14 @@ bool CheckBrowser(const BrowserTexts& t, bool wow64) {
   }
   std::wstring widePath;
   if (!ExtractExecutablePath(command, widePath)) {
-    const std::string shown = WideToAnsi(command);
+    // The command is the user's to write (HKCU\Software\Classes).
+    const std::string shown = WithoutControls(WideToAnsi(command));
     WriteUserLine("★%sパス不正 %.*s \n", t.name, WholeCharsLength(shown, 199), shown.c_str());
     return false;
   }
   const std::string path = WideToAnsi(widePath);
-  WriteDetailLine("%s path %.*s \n", t.name, WholeCharsLength(path, 199), path.c_str());
+  const std::string shownPath = WithoutControls(path);
+  WriteDetailLine("%s path %.*s \n", t.name, WholeCharsLength(shownPath, 199), shownPath.c_str());
 
   std::string company, original, product, productVersion;
   ReadFileVersionInfo(path.c_str(), company, original, product, productVersion);

@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -31,16 +32,20 @@ void ReportAddon(HKEY stats, const char* id) {
   UniqueRegKey server(OpenKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + id));
   if (server) RegQueryString(server.get(), nullptr, name);
   server.reset();
+  // Key names and the name are the user's to write; a line break in them
+  // would start a line of its own.
+  name = WithoutControls(name);
+  const std::string shownId = WithoutControls(id);
 
   const char* state = disabled ? "無効" : "有効";
   const char* typeName = GetAddonTypeName(type);
   if (name.empty()) {
-    WriteDetailLine("%s, アドオン%x, \"\", %s\n", state, static_cast<unsigned>(type), id);
+    WriteDetailLine("%s, アドオン%x, \"\", %s\n", state, static_cast<unsigned>(type), shownId.c_str());
   } else if (typeName != nullptr) {
     WriteSupportLine("%s, %s, \"%s\" \n", state, typeName, name.c_str());
-    WriteDetailLine("%s, %s, \"%s\", %s \n", state, typeName, name.c_str(), id);
+    WriteDetailLine("%s, %s, \"%s\", %s \n", state, typeName, name.c_str(), shownId.c_str());
   } else {
-    WriteDetailLine("%s, アドオン%x, \"%s\", %s\n", state, static_cast<unsigned>(type), name.c_str(), id);
+    WriteDetailLine("%s, アドオン%x, \"%s\", %s\n", state, static_cast<unsigned>(type), name.c_str(), shownId.c_str());
   }
 }
 }  // namespace

@@ -1,6 +1,6 @@
 #include "probes/browser/ie_security.h"
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/platform.h"
 #include "query/registry_search.h"
 

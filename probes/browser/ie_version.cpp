@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/browser/ie_version_rules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
+#include "query/system_library.h"
 #include "query/version_info.h"
 
 namespace {
@@ -26,7 +28,7 @@ std::string ReadRegSz(HKEY key, const char* name) {
 
 VersionQuad EngineFileVersion() {
   for (const char* name : kEngineLibraries) {
-    UniqueModule module(LoadLibraryA(name));
+    UniqueModule module(LoadSystemLibrary(name));
     if (module) return GetModuleVersionQuad(module.get());
   }
   return 0;
@@ -38,8 +40,8 @@ bool GetIEVersionFromRegistry(std::string& version, std::string& build) {
   build.clear();
   UniqueRegKey key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kIeKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
-  version = ReadRegSz(key.get(), "Version");
-  build = ReadRegSz(key.get(), "Build");
+  version = WithoutControls(ReadRegSz(key.get(), "Version"));
+  build = WithoutControls(ReadRegSz(key.get(), "Build"));
   return true;
 }
 

@@ -106,6 +106,13 @@ std::vector<std::string> QuotedTexts(const char* value, std::size_t maxCount) {
   return names;
 }
 
+bool IsProfileFolderName(const std::string& name) {
+  // '/', ':' and '.' are never cp932 trail bytes; '\\' can be, so it is looked
+  // for by characters.
+  return !name.empty() && FindLastBackslash(name.c_str()) == nullptr &&
+         name.find_first_of("/:") == std::string::npos && name.find("..") == std::string::npos;
+}
+
 const char* FindQuotedKey(const char* from, const char* key) {
   const std::size_t keyLength = std::strlen(key);
   if (keyLength == 0) return nullptr;

@@ -21,6 +21,11 @@ bool ScanJsonValue(const char* text, std::size_t length, const char* key, std::s
 // and empty texts are dropped. At most maxCount texts.
 std::vector<std::string> QuotedTexts(const char* value, std::size_t maxCount);
 
+// True when a profile name from "Local State" names a folder directly inside
+// the user-data folder: not empty, and no '\\' (as a character, not a cp932
+// trail byte), '/', ':' or "..", which would name a folder elsewhere.
+bool IsProfileFolderName(const std::string& name);
+
 // First occurrence of key at or after from whose neighbouring bytes are both
 // double quotes; nullptr when none. from must be past the start of the text.
 const char* FindQuotedKey(const char* from, const char* key);

@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/browser/browser_command_rules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -34,37 +35,43 @@ bool CheckNativeMessaging() {
     return false;
   }
   const std::string path = WideToAnsi(value);
-  WriteSupportLine("File path: %.*s \n", WholeCharsLength(path, 199), path.c_str());
+  // The key is the user's: its text is shown without control characters.
+  const std::string shownPath = WithoutControls(path);
+  WriteSupportLine("File path: %.*s \n", WholeCharsLength(shownPath, 199), shownPath.c_str());
 
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
-    WriteUserLine("★NativeMessagingのファイルが開けない %d %.*s ", static_cast<int>(error), WholeCharsLength(path, 199),
-                  path.c_str());
+    WriteUserLine("★NativeMessagingのファイルが開けない %d %.*s ", static_cast<int>(error),
+                  WholeCharsLength(shownPath, 199), shownPath.c_str());
     return false;
   }
-  // A file far larger than any host manifest is not read whole.
+  // A file far larger than any host manifest is not read whole, and only a
+  // file on disk is read at all: a pipe or a device may never answer.
   const DWORD size = GetFileSize(file.get(), nullptr);
   std::string data;
   DWORD got = 0;
-  bool read = size != INVALID_FILE_SIZE && size <= kNativeManifestMaxBytes;
+  bool read = GetFileType(file.get()) == FILE_TYPE_DISK && size != INVALID_FILE_SIZE && size <= kNativeManifestMaxBytes;
   if (read) {
     data.assign(size + 1, '\0');
     read = ReadFile(file.get(), &data[0], size, &got, nullptr) != FALSE;
   }
   file.reset();
   if (!read) {
-    WriteDetailLine("★ファイルが読めない path=%.*s", WholeCharsLength(path, 199), path.c_str());
+    WriteDetailLine("★ファイルが読めない path=%.*s", WholeCharsLength(shownPath, 199), shownPath.c_str());
     return false;
   }
   const ByteSpan span = FindManifestPathValue(data.data(), got);
-  // Like every inserted text the value is shown up to 199 bytes, whole characters only.
-  const int shown = WholeCharsLength(data.data() + span.start, span.length, kShownBytes);
-  WriteSupportLine("%.99s   : %.*s", "\"path\"", shown, data.data() + span.start);
+  // Like every inserted text the value is shown up to 199 bytes, whole
+  // characters only, and its line breaks (a last member runs to the end of
+  // the file) become blanks so the value stays on its line.
+  const int shownLength = WholeCharsLength(data.data() + span.start, span.length, kShownBytes);
+  const std::string shown = WithoutControls(std::string(data.data() + span.start, static_cast<std::size_t>(shownLength)));
+  WriteSupportLine("%.99s   : %s", "\"path\"", shown.c_str());
   if (IsAcceptedHostValue(data.data(), got, span.start)) {
     WriteUserLine("●NativeMessaging確認");
     return true;
   }
-  WriteUserLine("★NativeMessaging pathの値が不正 %.*s ", shown, data.data() + span.start);
+  WriteUserLine("★NativeMessaging pathの値が不正 %s ", shown.c_str());
   return false;
 }

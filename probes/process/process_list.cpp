@@ -6,13 +6,15 @@
 #include <set>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/apps/security_candidates_rules.h"
 #include "probes/browser/browser_windows.h"
 #include "probes/process/process_list_rules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
+#include "query/system_library.h"
 #include "query/version_info.h"
 #include "query/window_list.h"
 
@@ -59,7 +61,9 @@ struct ProcessRecord {
 };
 
 void WriteRow(const ProcessRecord& r) {
-  WriteSupportLine("\"%s\",\"%s\",\"%s\",\"%s\",\"%s\",\"%s\",%d,%d,%d,\"%s\",\"%s\"\n", r.name.c_str(),
+  // The name may be a window's title (store apps): any program sets it.
+  const std::string name = WithoutControls(r.name);
+  WriteSupportLine("\"%s\",\"%s\",\"%s\",\"%s\",\"%s\",\"%s\",%d,%d,%d,\"%s\",\"%s\"\n", name.c_str(),
                    r.fileVersion.c_str(), r.originalFilename.c_str(), r.companyName.c_str(), r.productName.c_str(),
                    r.productVersion.c_str(), r.sessionId, static_cast<int>(r.processId),
                    static_cast<int>(r.parentId), r.level.c_str(), r.type);
@@ -157,7 +161,7 @@ void GetProcessImagePath(DWORD processId, std::string& path) {
   static EnumProcessModulesFn enumModules = nullptr;
   static GetModuleFileNameExAFn moduleFileName = nullptr;
   if (psapi == nullptr) {
-    psapi = LoadLibraryA("psapi.dll");
+    psapi = LoadSystemLibrary("psapi.dll");
     if (psapi == nullptr) return;
     imageFileName = reinterpret_cast<GetProcessImageFileNameAFn>(
         reinterpret_cast<void*>(GetProcAddress(psapi, "GetProcessImageFileNameA")));
@@ -277,7 +281,7 @@ bool IsSystemProcess(const char* exeName, std::string& path) {
   return false;
 }
 
-void CheckProcessList() {
+void CheckProcessList(decltype(&CreateToolhelp32Snapshot) createSnapshot) {
   static DynamicLibrary psapi;
   static DynamicLibrary advapi32;
   if (psapi.get() == nullptr) psapi.Load("psapi.dll");
@@ -286,7 +290,7 @@ void CheckProcessList() {
     // The walk sees the real system folder; redirection comes back when this
     // scope ends, on every path.
     ScopedFsRedirectionOff redirection;
-    SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    SnapshotHandle snapshot(createSnapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) {
       WriteUserLine("★プロセス一覧取得失敗 \n");
       return;
@@ -318,9 +322,10 @@ void CheckProcessList() {
         r.level = GetProcessLevelName(r.processId);
       }
       if (!r.imagePath.empty()) {
-        const VersionQuad version = GetFileVersionQuad(r.imagePath.c_str());
+        VersionQuad version = 0;
+        ReadFileVersionQuadAndInfo(r.imagePath.c_str(), version, r.companyName, r.originalFilename, r.productName,
+                                   r.productVersion);
         if (version != 0) r.fileVersion = VersionQuadText(version);
-        ReadFileVersionInfo(r.imagePath.c_str(), r.companyName, r.originalFilename, r.productName, r.productVersion);
       }
       WriteRow(r);
       AddSecurityCandidate(r.companyName, r.productName);

@@ -2,10 +2,13 @@
 // the security-software candidates, and the list of top-level windows.
 #pragma once
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
 
-void CheckProcessList();
+// The section walks a snapshot of the system's processes; a test passes a
+// snapshot call that fails as it does when the system is out of memory.
+void CheckProcessList(decltype(&CreateToolhelp32Snapshot) createSnapshot = CreateToolhelp32Snapshot);
 
 // Full path of the process's executable; left empty when it cannot be found.
 void GetProcessImagePath(DWORD processId, std::string& path);

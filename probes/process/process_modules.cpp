@@ -4,10 +4,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"
@@ -18,6 +19,8 @@ CompanionLinkRecord CompanionLink;
 
 namespace {
 const wchar_t kCompanionName[] = L"Modlist6.exe";
+// Folder names tried when a name is taken; an existing folder is never used.
+const int kFolderNameTries = 16;
 // How long a started companion may take to open the pipe.
 const DWORD kConnectTimeoutMs = 5000;
 // How long StopCompanion waits for the companion to end before ending it.
@@ -50,7 +53,57 @@ char g_readBuffer[4096];
 // Plain copies for the emergency cleanup, which must not touch the heap or
 // the C runtime of a thread that was ended mid-call.
 wchar_t g_emergencyPath[MAX_PATH] = {};
+wchar_t g_emergencyFolder[MAX_PATH] = {};
 HANDLE volatile g_emergencyProcess = nullptr;
+
+// A security descriptor that grants the current user, and nobody else, all
+// access: for the companion's folder (inherited by its file) and its pipe,
+// which other accounts of a shared terminal server must not open.
+class CurrentUserOnly {
+ public:
+  explicit CurrentUserOnly(bool inherit) {
+    if (!Build(inherit)) error_ = GetLastError() != 0 ? GetLastError() : ERROR_INVALID_SECURITY_DESCR;
+  }
+  CurrentUserOnly(const CurrentUserOnly&) = delete;
+  CurrentUserOnly& operator=(const CurrentUserOnly&) = delete;
+  SECURITY_ATTRIBUTES* get() { return valid_ ? &attributes_ : nullptr; }
+  DWORD error() const { return error_; }
+
+ private:
+  bool Build(bool inherit) {
+    SetLastError(0);
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0 || size > 4096) return false;
+    user_.assign(size, 0);
+    if (!GetTokenInformation(token.get(), TokenUser, user_.data(), size, &size)) return false;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+    if (!IsValidSid(sid)) return false;
+    acl_.assign(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid), 0);
+    ACL* acl = reinterpret_cast<ACL*>(acl_.data());
+    const DWORD flags = inherit ? OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE : 0;
+    if (!InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) ||
+        !AddAccessAllowedAceEx(acl, ACL_REVISION, flags, GENERIC_ALL, sid) ||
+        !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) ||
+        !SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+      return false;
+    attributes_.nLength = sizeof attributes_;
+    attributes_.lpSecurityDescriptor = &descriptor_;
+    attributes_.bInheritHandle = FALSE;
+    valid_ = true;
+    return true;
+  }
+
+  std::vector<unsigned char> user_;  // TOKEN_USER, which holds the SID
+  std::vector<unsigned char> acl_;
+  SECURITY_DESCRIPTOR descriptor_ = {};
+  SECURITY_ATTRIBUTES attributes_ = {};
+  bool valid_ = false;
+  DWORD error_ = 0;
+};
 
 bool CurrentProcessIsWow64() {
   static const IsWow64ProcessFn isWow64 = GetLoadedProc<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
@@ -153,6 +206,38 @@ bool DeleteCompanionFile(const std::wstring& path, DWORD* error) {
   return false;
 }
 
+// Removes the companion's folder once its file is gone (a deleted file that
+// a scanner still holds keeps the folder busy for a moment).
+bool RemoveCompanionFolder(const std::wstring& folder, DWORD* error) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (RemoveDirectoryW(folder.c_str())) return true;
+    *error = GetLastError();
+    if (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// A new folder for the companion in the temporary folder, named by this run
+// (process id and a number); a name that exists is passed over, so no folder
+// that another program made is ever used. The folder is open to the current
+// user only. Returns the folder with its final backslash, or "" with the error.
+std::wstring CreateCompanionFolder(const std::wstring& temp, DWORD* error) {
+  static unsigned serial = 0;
+  CurrentUserOnly security(true);
+  *error = ERROR_ALREADY_EXISTS;
+  for (int i = 0; i < kFolderNameTries; ++i) {
+    char name[48];
+    std::snprintf(name, sizeof name, "Modlist6-%lx-%lx", static_cast<unsigned long>(GetCurrentProcessId()),
+                  static_cast<unsigned long>(GetTickCount() + ++serial * 7919u));
+    const std::wstring folder = temp + ToWide(name);
+    if (CreateDirectoryW(folder.c_str(), security.get())) return folder + L'\\';
+    *error = GetLastError();
+    if (*error != ERROR_ALREADY_EXISTS) break;
+  }
+  return std::wstring();
+}
+
 enum class ConnectResult { Connected, Failed, Foreign };
 
 // Waits until the started companion connects, it ends, or the time runs out.
@@ -200,6 +285,12 @@ ConnectResult WaitForCompanion(HANDLE pipe, HANDLE process, DWORD processId, DWO
 
 // Creates the pipe as the first and only instance under a fresh name.
 HANDLE CreateCompanionPipe(std::string& name, DWORD* error) {
+  // Never a pipe that every local account may open.
+  CurrentUserOnly security(false);
+  if (security.get() == nullptr) {
+    *error = security.error();
+    return INVALID_HANDLE_VALUE;
+  }
   const int first = CompanionPipeNumber(GetTickCount());
   for (int i = 0; i < kPipeNameTries; ++i) {
     name = CompanionPipeName((first + i * 7919) & 0xFFFF);
@@ -208,7 +299,7 @@ HANDLE CreateCompanionPipe(std::string& name, DWORD* error) {
     HANDLE pipe =
         CreateNamedPipeA(path, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED,
                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | kPipeRejectRemoteClients, 1, 1024, 0, 100,
-                         nullptr);
+                         security.get());
     if (pipe != INVALID_HANDLE_VALUE) return pipe;
     *error = GetLastError();
     // The name is taken by another pipe: try another one.
@@ -265,17 +356,29 @@ ConnectResult StartOnce() {
   return ConnectResult::Connected;
 }
 
-// Ends the companion at once, closes the pipe and deletes the file.
+// Deletes the file and then the folder of a link; a line says what stays
+// behind.
+void DeleteCompanionFiles(const std::wstring& path, const std::wstring& folder) {
+  DWORD error = 0;
+  if (!path.empty() && !DeleteCompanionFile(path, &error)) {
+    WriteDetailLine("Modlist6.exe を削除できない %lu \n", static_cast<unsigned long>(error));
+    return;
+  }
+  if (!folder.empty() && !RemoveCompanionFolder(folder, &error))
+    WriteDetailLine("Modlist6.exe のフォルダを削除できない %lu \n", static_cast<unsigned long>(error));
+}
+
+// Ends the companion at once, closes the pipe and deletes the file and its folder.
 void EndLink(DWORD exitWaitMs) {
   CompanionLinkRecord& link = CompanionLink;
   EndCompanionProcess(exitWaitMs);
   ClosePipe();
-  DWORD error = 0;
-  if (!link.exePathW.empty() && !DeleteCompanionFile(link.exePathW, &error))
-    WriteDetailLine("Modlist6.exe を削除できない %lu \n", static_cast<unsigned long>(error));
+  DeleteCompanionFiles(link.exePathW, link.folderW);
   g_emergencyPath[0] = L'\0';
+  g_emergencyFolder[0] = L'\0';
   link.exePathW.clear();
   link.exePath.clear();
+  link.folderW.clear();
 }
 
 void FailLink() {
@@ -349,7 +452,10 @@ void ListProcessModules(DWORD processId) {
   }
 }
 
-bool ExtractResourceToFile(HMODULE module, const wchar_t* name, const wchar_t* path) {
+bool ExtractResourceToFile(HMODULE module, const wchar_t* name, const wchar_t* path, DWORD* writeError) {
+  DWORD ignored = 0;
+  DWORD& error = writeError != nullptr ? *writeError : ignored;
+  error = 0;
   HRSRC resource = FindResourceW(module, name, MAKEINTRESOURCEW(10));
   if (resource == nullptr) return false;
   const DWORD size = SizeofResource(module, resource);
@@ -357,15 +463,20 @@ bool ExtractResourceToFile(HMODULE module, const wchar_t* name, const wchar_t* p
   const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
   if (bytes == nullptr) return false;
   UniqueHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  if (!file) {
+    error = GetLastError();
+    return false;
+  }
   DWORD written = 0;
   const BOOL ok = WriteFile(file.get(), bytes, size, &written, nullptr);
+  error = ok ? ERROR_WRITE_FAULT : GetLastError();
   file.reset();
   // A partly written program must never be started.
   if (!ok || written != size) {
     DeleteFileW(path);
     return false;
   }
+  error = 0;
   return true;
 }
 
@@ -373,24 +484,46 @@ bool StartCompanion() {
   CompanionLinkRecord& link = CompanionLink;
   if (link.pipe != nullptr || g_linkFailed) return link.connected;
 
+  HMODULE module = g_resourceModule != nullptr ? g_resourceModule : GetModuleHandleW(nullptr);
+  if (FindResourceW(module, kCompanionName, MAKEINTRESOURCEW(10)) == nullptr) {
+    WriteDetailLine("リソースに Modlist6.exeが含まれない \n");
+    return false;
+  }
   wchar_t temp[MAX_PATH + 1] = {};
   const DWORD n = GetTempPathW(MAX_PATH, temp);
-  std::wstring path;
+  std::wstring tempFolder;
   if (n > 0 && n < MAX_PATH) {
-    path = temp;
-    if (path.back() != L'\\') path += L'\\';
-    path += kCompanionName;
+    tempFolder = temp;
+    if (tempFolder.back() != L'\\') tempFolder += L'\\';
   }
-  if (path.empty() || path.size() >= MAX_PATH) {
+  // The folder name (at most 26 characters) and the file name must fit too.
+  if (tempFolder.empty() || tempFolder.size() + 27 + std::wcslen(kCompanionName) >= MAX_PATH) {
     WriteDetailLine("Modlist6.exe の展開先パスが長すぎる \n");
     return false;
   }
-  // Remembered before the file exists, so an emergency stop can remove it.
+  // Each run writes into a folder of its own: a Modlist6.exe that another
+  // program holds (a second Report, a scanner) is never in the way, and no
+  // file placed beside it beforehand can be there.
+  DWORD error = 0;
+  const std::wstring folder = CreateCompanionFolder(tempFolder, &error);
+  if (folder.empty()) {
+    WriteDetailLine("Modlist6.exe のフォルダを作れない %lu \n", static_cast<unsigned long>(error));
+    return false;
+  }
+  const std::wstring path = folder + kCompanionName;
+  // Remembered before the file exists, so an emergency stop can remove them.
+  std::memcpy(g_emergencyFolder, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t));
   std::memcpy(g_emergencyPath, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-  HMODULE module = g_resourceModule != nullptr ? g_resourceModule : GetModuleHandleW(nullptr);
-  if (!ExtractResourceToFile(module, kCompanionName, path.c_str())) {
+  link.folderW = folder;
+  if (!ExtractResourceToFile(module, kCompanionName, path.c_str(), &error)) {
+    if (error != 0)
+      WriteDetailLine("Modlist6.exe を書き込めない %lu \n", static_cast<unsigned long>(error));
+    else
+      WriteDetailLine("リソースに Modlist6.exeが含まれない \n");
+    DeleteCompanionFiles(std::wstring(), folder);
     g_emergencyPath[0] = L'\0';
-    WriteDetailLine("リソースに Modlist6.exeが含まれない \n");
+    g_emergencyFolder[0] = L'\0';
+    link.folderW.clear();
     return false;
   }
   link.exePathW = path;
@@ -399,9 +532,11 @@ bool StartCompanion() {
   for (int attempt = 0; attempt < kStartTries; ++attempt) {
     const ConnectResult result = StartOnce();
     if (result == ConnectResult::Connected) return true;
-    // Nothing of a failed start is kept open; its process is ended.
-    ClosePipe();
+    // Nothing of a failed start is kept open. The companion ends first: with
+    // the pipe closed its name is free, and a started companion that has not
+    // connected yet could then open another program's pipe of that name.
     EndCompanionProcess(0);
+    ClosePipe();
     if (result != ConnectResult::Foreign) break;
   }
   g_linkFailed = true;  // not tried again until StopCompanion
@@ -504,6 +639,12 @@ void CompanionEmergencyCleanup() {
   }
   if (g_emergencyPath[0] != L'\0') {
     for (int attempt = 0; attempt < 10 && !DeleteFileW(g_emergencyPath); ++attempt) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
+      Sleep(50);
+    }
+  }
+  if (g_emergencyFolder[0] != L'\0') {
+    for (int attempt = 0; attempt < 10 && !RemoveDirectoryW(g_emergencyFolder); ++attempt) {
       if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
       Sleep(50);
     }

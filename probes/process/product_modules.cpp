@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/owner.h"
@@ -51,9 +51,9 @@ std::string SpecialFolderWith(int csidl, const char* csidlName, const char* subf
 void ReportModuleFile(const std::string& path) {
   std::string versionText, company, original, product, productVersion;
   if (!path.empty()) {
-    const VersionQuad version = GetFileVersionQuad(path.c_str());
+    VersionQuad version = 0;
+    ReadFileVersionQuadAndInfo(path.c_str(), version, company, original, product, productVersion);
     if (version != 0) versionText = VersionQuadText(version);
-    ReadFileVersionInfo(path.c_str(), company, original, product, productVersion);
   }
   // A line break inside a version text would split the report line, as in
   // the module lines.

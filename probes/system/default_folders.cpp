@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/system/default_folder_rules.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/platform.h"
 
 void CheckDefaultFoldersWith(SHGetFolderPathAFn query) {
@@ -17,6 +18,8 @@ void CheckDefaultFoldersWith(SHGetFolderPathAFn query) {
     const HRESULT result = query(nullptr, static_cast<int>(row->csidl), nullptr, 0, path);
     const std::string name = PaddedFolderName(row->name);
     if (result == S_OK) {
+      path[MAX_PATH] = '\0';
+      BlankControls(path);  // the user's shell-folder keys may hold any text
       WriteDetailLine("SHGetFolderPath 成功 %.*s result=%.*s \n", WholeCharsLength(name, 99), name.c_str(),
                       WholeCharsLength(path, 199), path);
     } else {

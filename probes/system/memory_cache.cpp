@@ -2,7 +2,7 @@
 
 #include <wininet.h>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/owner.h"
 
 namespace {
@@ -20,13 +20,13 @@ struct CacheFindTraits {
 };
 }  // namespace
 
-void CheckInternetCache() {
+void CheckInternetCache(decltype(&FindFirstUrlCacheEntryA) findFirst) {
   // DWORD-aligned so the entry record can be read in place.
   DWORD buffer[kCacheEntryBuffer / sizeof(DWORD)];
   auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer);
   DWORD size = kCacheEntryBuffer;
   unsigned long long total = 0;
-  Owned<CacheFindTraits> find(FindFirstUrlCacheEntryA(nullptr, entry, &size));
+  Owned<CacheFindTraits> find(findFirst(nullptr, entry, &size));
   if (!find) {
     const DWORD error = GetLastError();
     if (error != ERROR_NO_MORE_ITEMS) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/system/monitor_rules.h"
 #include "probes/system/os_version.h"
 

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/system/os_name_rules.h"
 #include "query/platform.h"
+#include "query/system_library.h"
 
 namespace {
 const char kNotSupported[] = "★OS動作対象外 \n";
@@ -53,7 +54,7 @@ USHORT GetNativeMachine() {
 
 std::uint32_t GetOSVersionCode() {
   if (g_osVersionCode != 0) return g_osVersionCode;
-  HMODULE ntdll = LoadLibraryA("ntdll.dll");
+  HMODULE ntdll = LoadSystemLibrary("ntdll.dll");
   if (ntdll == nullptr || ntdll == INVALID_HANDLE_VALUE) return g_osVersionCode;
   UniqueModule owner(ntdll);
   auto rtlGetVersion =

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/system/print_screen_rules.h"
 #include "query/owner.h"
 #include "query/version_info.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/system/printer_rules.h"
 #include "query/owner.h"
 
@@ -165,9 +165,9 @@ void WritePrinterField(const char* name, const char* text, const void* bufferSta
   WriteDetailLine(" %s=%s \n", name, value.c_str());
 }
 
-void ListPrinters() {
+void ListPrinters(decltype(&EnumPrintersA) enumPrinters) {
   DWORD needed = 0, returned = 0;
-  EnumPrintersA(kEnumFlags, nullptr, 5, nullptr, 0, &needed, &returned);
+  enumPrinters(kEnumFlags, nullptr, 5, nullptr, 0, &needed, &returned);
   if (needed == 0) {
     WriteDetailLine("プリンタ一覧不可 %lx\n", static_cast<unsigned long>(GetLastError()));
     WriteUserLine("★プリンタなし \n");
@@ -177,7 +177,7 @@ void ListPrinters() {
   bool listed = false;
   if (IsPrinterBufferSizeUsable(needed)) {
     buffer.assign(needed, 0);
-    listed = EnumPrintersA(kEnumFlags, nullptr, 5, buffer.data(), needed, &needed, &returned) != FALSE;
+    listed = enumPrinters(kEnumFlags, nullptr, 5, buffer.data(), needed, &needed, &returned) != FALSE;
   } else {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
   }

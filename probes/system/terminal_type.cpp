@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/setupapi.h"
 #include "probes/system/terminal_type_rules.h"
 #include "query/cp932_rules.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/system/user_rights_rules.h"
 #include "query/owner.h"
 #include "query/platform.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/setupapi.h"
 #include "query/owner.h"
 #include "query/platform.h"

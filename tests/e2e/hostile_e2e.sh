@@ -32,8 +32,12 @@ install_report
 failures=0
 
 machine_state "$WORK/before"
+# Registry links back to their parent exist only while Report runs: the
+# registry export of the machine state would follow them without end.
+check "registry links back to their parent are made" hostile_registry_links make
 echo "== full run on the hostile machine, timed by section, then save"
 drive "$WORK/timed.txt" timed
+check "the registry links are removed again" hostile_registry_links remove
 check_finished_run "$WORK/timed.txt"
 [ -f "$REPORT_OUT" ] && cp "$REPORT_OUT" "$WORK/report_hostile.txt"
 python3 "$E2E_DIR/hostile/check_hostile.py" "$WORK/report_hostile.txt" > "$WORK/checks.txt" 2>&1

@@ -197,7 +197,7 @@ check_companion_round() {  # report file
   check "the companion answered with module lines (16-digit handles)" \
     grep -q -E '^[0-9A-F]{16}, [^,]+, ' <<< "$report_utf8"
   check "no companion failure line" bash -c '! grep -E "$1" <<< "$2"' _ \
-    '(CreateNamedPipe|CreateProcess|ConnectNamedPipe) 失敗|Modlist6 との通信路を開けない|Modlist6.exe を削除できない|Modlist6.exe の展開先パスが長すぎる|リソースに Modlist6.exeが含まれない|Modlist6.*(応答|打ち切り)' "$report_utf8"
-  check "Modlist6.exe is gone from the temporary folders" \
-    equals "$(find "$DRIVE_C/users" "$DRIVE_C/windows/temp" -iname 'modlist6.exe' 2>/dev/null)" ""
+    '(CreateNamedPipe|CreateProcess|ConnectNamedPipe) 失敗|Modlist6 との通信路を開けない|Modlist6.exe (を削除できない|を書き込めない|のフォルダを)|Modlist6.exe の展開先パスが長すぎる|リソースに Modlist6.exeが含まれない|Modlist6.*(応答|打ち切り)' "$report_utf8"
+  check "Modlist6.exe and its folder are gone from the temporary folders" \
+    equals "$(find "$DRIVE_C/users" "$DRIVE_C/windows/temp" -iname 'modlist6*' 2>/dev/null)" ""
 }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The OS version line on a machine that claims Windows 10: Report declares no
 # supported-OS list, so GetVersionExA gives it 6.2.9200 there (as on Windows 8.1
-# to 11), the value the report is documented to print; the OS name still comes
-# from kernel32's own version. Wine honours a manifest's supported-OS list, so
-# a manifest that declares Windows 10 would show 10.0.x here.
+# to 11) and the "OSバージョン" line must show that, while the OS name still
+# comes from kernel32's own version. Wine honours a manifest's supported-OS
+# list, so a manifest that declared Windows 10 would show 10.0.x here and fail.
 source "$(dirname "$0")/lib.sh"
 WORK="$BUILD_DIR/e2e/os_version"
 rm -rf "$WORK"; mkdir -p "$WORK"

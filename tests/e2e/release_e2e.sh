@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The release: `make release` with a throwaway code-signing certificate; the
 # signatures of Report.exe and of the companion inside it checked against that
-# certificate; the checksums; the failures that must leave nothing behind; and
-# the signed Report.exe run once, its companion started for real.
+# certificate; the checksums; the failures, which must leave a folder that was
+# there as it was; and the signed Report.exe run once, its companion started
+# for real.
 source "$(dirname "$0")/lib.sh"
 WORK="$BUILD_DIR/e2e/release"
 rm -rf "$WORK"; mkdir -p "$WORK"
@@ -70,10 +71,20 @@ check "the password stands nowhere in the release output" bash -c '! grep -rq "p
   "$OUT" "$OUT.log.out" "$OUT.log.err"
 check "build/dist is unchanged" equals "$(cd "$DIST" && sha256sum Report.exe Modlist6.exe)" "$dist_before"
 
-echo "== failures leave no release folder"
-for case in wrong-password not-pkcs12 timestamp-server; do
+echo "== failures leave what was there as it was"
+# A PKCS#12 with the key alone: no signer to name.
+(cd "$WORK" && openssl pkcs12 -export -nocerts -inkey key.pem -out key-only.pfx -passout file:export-pass \
+  >> openssl.log 2>&1) || { cat "$WORK/openssl.log"; echo "FAIL cannot make the key-only PKCS#12"; exit 1; }
+folder_state() { [ -e "$1" ] && (cd "$1" && find . -printf '%p %s %T@ %m\n' | sort && find . -type f -exec sha256sum {} + | sort); }
+for case in wrong-password not-pkcs12 timestamp-server no-certificate user-folder; do
   dir="$WORK/$case"
-  cp -r "$OUT" "$dir"  # an earlier release in the way
+  case $case in
+    no-certificate) ;;  # nothing in the way
+    user-folder) mkdir "$dir" && echo "the user's own" > "$dir/Report.exe" ;;
+    *) cp -r "$OUT" "$dir" ;;  # an earlier release in the way
+  esac
+  before=$(folder_state "$dir")
+  extra=()
   case $case in
     wrong-password) extra=(REPORT_SIGN_PASS_FILE="$WORK/wrong-pass.txt"); wanted="wrong password" ;;
     not-pkcs12) extra=(REPORT_SIGN_PFX="$WORK/cert.pem"); wanted="not a PKCS#12 file" ;;
@@ -81,14 +92,21 @@ for case in wrong-password not-pkcs12 timestamp-server; do
     timestamp-server)
       port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
       extra=(REPORT_SIGN_TIMESTAMP_URL="http://127.0.0.1:$port/"); wanted="signing Modlist6.exe failed" ;;
+    no-certificate) extra=(REPORT_SIGN_PFX="$WORK/key-only.pfx"); wanted="cannot read the signer's subject: .*no certificate" ;;
+    user-folder) wanted="not a release folder made by an earlier run" ;;
   esac
   release "$dir" "${signing[@]}" "${extra[@]}"
   rc=$?
   sed 's/^/     stderr: /' "$dir.log.err"
   check "$case: exit status not 0 ($rc)" test "$rc" -ne 0
   check "$case: says '$wanted'" grep -q "release: .*$wanted" "$dir.log.err"
-  check "$case: no release folder and no work folder left" \
-    equals "$(cd "$WORK" && ls -A | grep -E "^($case\$|\.release-work)")" ""
+  if [ -n "$before" ]; then
+    check "$case: the folder that was there is untouched" equals "$(folder_state "$dir")" "$before"
+    check "$case: the error says so" grep -q "release: .*$dir is untouched" "$dir.log.err"
+  else
+    check "$case: no release folder is left" test ! -e "$dir"
+  fi
+  check "$case: no work folder is left" equals "$(ls -A "$WORK" | grep '^\.release-work')" ""
 done
 
 echo "== make release without a certificate"

@@ -1,8 +1,11 @@
 // Cuts of machine text at a byte limit, under any lead-byte table: the kept
-// start is made of whole characters, fits the limit, and is the longest such.
+// start is made of whole characters, fits the limit, and is the longest such,
+// and nothing beyond the limit is read: the buffers are not terminated.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "query/cp932_rules.h"
@@ -63,27 +66,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int limit = static_cast<int>(data[1]) * 2 - 8;  // some negative, up to 502
   const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
   const std::size_t end = std::strlen(text.c_str());  // the text ends at its NUL
+  // Characters are judged by the bytes within the limit alone: the window.
+  const std::size_t window = limit > 0 ? std::min(end, static_cast<std::size_t>(limit)) : 0;
+  // Heap copies of exactly the bytes a call may read, unterminated where the
+  // limit or span ends first: a read beyond them stops the sanitizer.
+  const auto exact = [&text](std::size_t n) {
+    std::unique_ptr<char[]> copy(new char[n]);
+    std::memcpy(copy.get(), text.c_str(), n);
+    return copy;
+  };
 
-  const int cut = WholeCharsLength(text.c_str(), limit);
+  const std::size_t readable = limit > 0 ? std::min(text.size() + 1, static_cast<std::size_t>(limit)) : 0;
+  const int cut = WholeCharsLength(exact(readable).get(), limit);
   if (cut < 0 || (limit <= 0 && cut != 0) || (limit > 0 && cut > limit)) __builtin_trap();
   // A whole-character start: walking from 0 reaches cut exactly.
   std::size_t at = 0;
   while (at < static_cast<std::size_t>(cut)) {
-    at = NextBoundary(rule, text, at, end);
+    at = NextBoundary(rule, text, at, window);
     if (at == std::string::npos || at > static_cast<std::size_t>(cut)) __builtin_trap();
   }
   // The longest: the next character is missing, incomplete or too long.
-  if (static_cast<std::size_t>(cut) < end) {
-    const std::size_t next = NextBoundary(rule, text, static_cast<std::size_t>(cut), end);
-    if (next != std::string::npos && next <= end && limit > 0 && next <= static_cast<std::size_t>(limit))
-      __builtin_trap();
+  if (static_cast<std::size_t>(cut) < window) {
+    const std::size_t next = NextBoundary(rule, text, static_cast<std::size_t>(cut), window);
+    if (next != std::string::npos && next <= window) __builtin_trap();
   }
   // The string and bounded forms agree with the NUL-ended form.
   if (WholeCharsLength(text, limit) != cut) __builtin_trap();
-  if (WholeCharsLength(text.data(), end, limit) != cut) __builtin_trap();
+  if (WholeCharsLength(exact(end).get(), end, limit) != cut) __builtin_trap();
   // A bounded span that ends early cuts there too.
   const std::size_t span = size % (text.size() + 1);
-  const int spanCut = WholeCharsLength(text.data(), span, limit);
+  const int spanCut = WholeCharsLength(exact(span).get(), span, limit);
   if (spanCut < 0 || static_cast<std::size_t>(spanCut) > span || spanCut > cut) __builtin_trap();
   // The path rules stay inside the text under any table.
   const char* slash = FindLastBackslash(text.c_str());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "query/cp932_rules.h"
@@ -138,6 +139,10 @@ TEST(WholeCharsTest, TheTextEndsAtItsNulOrItsSize) {
   EXPECT_EQ(WholeCharsLength(text, 3, 199), 2);
   EXPECT_EQ(WholeCharsLength(text, 1, 199), 0);
   EXPECT_EQ(WholeCharsLength(text, 4, 3), 2);
+  // Nothing beyond the limit is read: a heap buffer of 3 bytes, unterminated.
+  const std::unique_ptr<char[]> unterminated(new char[3]{'a', 'b', '\x81'});
+  EXPECT_EQ(WholeCharsLength(unterminated.get(), 3), 2);
+  EXPECT_EQ(WholeCharsLength(unterminated.get(), 3, 199), 2);
 }
 
 // The lead bytes follow the running system's ANSI code page.

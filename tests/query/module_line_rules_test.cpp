@@ -34,6 +34,19 @@ TEST(ModuleLineTest, ControlCharactersInsideTextsBecomeBlanks) {
   EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 1);
 }
 
+// The rule every outside text goes through before it enters a report line.
+TEST(ModuleLineTest, OutsideTextKeepsToOneLine) {
+  const std::string forged = "Clip\r\n\xE2\x97\x8F Forged\x7f\x0b\x1f end";  // UTF-8 bytes pass as they are
+  EXPECT_EQ(WithoutControls(forged), "Clip  \xE2\x97\x8F Forged    end");
+  EXPECT_EQ(WithoutControls(std::string("a\0b", 3)), "a b");
+  // cp932: 表 (0x95 0x5C) and ソ (0x83 0x5C) keep their trail bytes; 0x80-0xFF are not controls.
+  EXPECT_EQ(WithoutControls("\x95\x5C\r\x83\x5C\xFF\x80"), "\x95\x5C \x83\x5C\xFF\x80");
+  char title[] = "x\r\n\x81\x9C verdict\t";
+  BlankControls(title);
+  EXPECT_STREQ(title, "x  \x81\x9C verdict ");
+  BlankControls(nullptr);
+}
+
 TEST(ModuleLineTest, MicrosoftCompanyWithoutRegardToCase) {
   EXPECT_TRUE(IsMicrosoftCompany("Microsoft Corporation"));
   EXPECT_TRUE(IsMicrosoftCompany("MICROSOFT CORPORATION"));

@@ -9,7 +9,9 @@
 #include "query/code_page.h"
 #include "query/cp932_rules.h"
 #include "query/platform.h"
+#include "query/system_library.h"
 #include "tests/support/test_support.h"
+#include "query/version_info.h"
 
 namespace {
 const char kKey[] = "Software\\ReportTests\\query_platform";
@@ -92,6 +94,14 @@ TEST(ImageBitnessTest, UnopenablePathIsLoggedAsAnArgument) {
   EXPECT_FALSE(IsFile64Bit(path.c_str()));
   EXPECT_EQ(log.Detail(), "パスを開けない " + path.substr(0, 199) + " \n");
   EXPECT_EQ(log.Support(), "");
+  // A server path naming a pipe that never answers is not read.
+  const std::string pipeName = "\\\\.\\pipe\\ReportBitnessTest" + std::to_string(GetCurrentProcessId());
+  HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 512, 512, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(IsFile64Bit(pipeName.c_str()));
+  EXPECT_EQ(GetFileVersionQuad(pipeName.c_str()), 0u);  // the version functions would read it for ever
+  EXPECT_NE(log.Detail().find("パスを開けない " + pipeName + " \n"), std::string::npos);
+  CloseHandle(pipe);
 }
 
 // ---- Registry -------------------------------------------------------------
@@ -172,7 +182,10 @@ TEST_F(RegistryTest, DwordReadsFallBackToTheDefault) {
   EXPECT_EQ(RegQueryDword(key, "missing", 7), 7u);
   EXPECT_EQ(RegQueryDword(key, "qword", 7), 7u);
   EXPECT_EQ(RegQueryDword(nullptr, "dword", 9), 9u);
-  // Values of the wrong type or size are no number, even when they fit.
+  // Any 4-byte value but a text is a number (tools write REG_BINARY ones);
+  // texts and values of another size are not, even when they fit.
+  key_.SetBinary("", "binary", "\x00\x20\x01\x00", 4, REG_BINARY);
+  EXPECT_EQ(RegQueryDword(key, "binary", 7), 0x12000u);
   key_.SetString("", "digit", "2");
   key_.SetString("", "digits", "123");
   key_.SetBinary("", "short", "\x01\x00", 2, REG_DWORD);
@@ -265,6 +278,23 @@ TEST_F(RegistryTest, RegKeyQueryStringValueCases) {
 }
 
 // ---- Libraries, buffers, file times ------------------------------------
+
+TEST(DynamicLibraryTest, BareNamesComeFromTheSystemFolderOnly) {
+  // Beside the program, where a plain LoadLibraryA finds it.
+  char path[MAX_PATH] = {}, system[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string planted = std::string(path, std::strrchr(path, '\\') + 1) + "report_tests_planted.dll";
+  ASSERT_TRUE(CopyFileA(FixtureOwn("qv_second_translation.dll").c_str(), planted.c_str(), FALSE));
+  EXPECT_TRUE(FreeLibrary(LoadLibraryA("report_tests_planted.dll")));
+  EXPECT_EQ(DynamicLibrary().Load("report_tests_planted.dll"), nullptr);
+  EXPECT_EQ(LoadSystemLibrary(planted.c_str()), nullptr);  // a path is no bare name
+  DeleteFileA(planted.c_str());
+  // Under WOW64 the system folder is the 32-bit one.
+  HMODULE psapi = LoadSystemLibrary("psapi.dll");
+  GetModuleFileNameA(psapi, path, MAX_PATH);
+  EXPECT_EQ(_strnicmp(path, system, GetSystemDirectoryA(system, MAX_PATH)), 0) << path;
+  FreeLibrary(psapi);
+}
 
 TEST(DynamicLibraryTest, LoadsOnceAndReleases) {
   const std::string path = FixtureOwn("qv_second_translation.dll");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -23,6 +24,23 @@ std::string Search(unsigned kind, const char* check = nullptr, const char* start
   for (const wchar_t* p = e ? e->displayName : L""; *p; ++p) s += static_cast<char>(*p);
   return s + "|" + log.Detail();
 }
+
+// Registry links made by the test-only helper, removed as themselves (never
+// through the link) before the scratch key is deleted.
+struct Links {
+  std::vector<std::string> made;
+  static DWORD Run(const std::string& args) {
+    ChildProcess tool("\"" + Bin64() + "reg_link.exe\" " + args);
+    return tool.Wait(30000);
+  }
+  DWORD Make(const std::string& link, const std::string& target) {
+    made.push_back(link);
+    return Run("make \"" + link + "\" \"" + target + "\"");
+  }
+  ~Links() {
+    for (const std::string& link : made) Run("remove \"" + link + "\"");
+  }
+};
 
 std::string Chain(int levels) {
   std::string chain;
@@ -115,4 +133,30 @@ TEST(DumpRegKey, MissingKeyOddValuesAndDepthStop) {
                                       last + ">\n" + indent + " </" + last + "> \n"));
   EXPECT_EQ(std::string::npos, d.find("<k" + std::to_string(kRegistryWalkDepth) + ">"));
   EXPECT_EQ(" </" + std::string(kRoot) + "> \n", d.substr(d.rfind(" </")));
+}
+
+// Two links back to the key itself: followed, they would make 2^33 keys.
+TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
+  ScratchKey root(HKEY_CURRENT_USER, kRoot);
+  root.SetString("", "V", "x\r\n\x81\x9C forged");  // a verdict inside a value stays on its line
+  root.SetString("z", "Desc", "VBOX z");
+  Links links;
+  ASSERT_EQ(0u, links.Make(std::string(kRoot) + "\\a", kRoot));
+  ASSERT_EQ(0u, links.Make(std::string(kRoot) + "\\b", kRoot));
+  EXPECT_EQ("Box|SearchReg top 先頭一致 val=VBOX z \n", Search(3));
+  {
+    LogCapture log;
+    DumpRegKey(HKEY_CURRENT_USER, kRoot, "");
+    EXPECT_EQ(std::string(" <") + kRoot + "> \n \t nm=V REG_SZ:x  \x81\x9C forged \n" +
+                  "\t ※レジストリのリンクのため省略 <a> \n\t ※レジストリのリンクのため省略 <b> \n" +
+                  "\t <z> \n\t \t nm=Desc REG_SZ:VBOX z \n\t </z> \n </" + kRoot + "> \n",
+              log.Detail());
+  }
+  for (int i = 0; i < 5; ++i) root.CreateSubkey("w\\k" + std::to_string(i));
+  const std::string wide = std::string(kRoot) + "\\w";
+  LogCapture log;
+  DumpRegKey(HKEY_CURRENT_USER, wide.c_str(), "", 3);
+  EXPECT_EQ(" <" + wide + "> \n\t <k0> \n\t </k0> \n\t <k1> \n\t </k1> \n\t※キーが多すぎるため以下を省略しました <" + wide +
+                "> \n </" + wide + "> \n",
+            log.Detail());
 }

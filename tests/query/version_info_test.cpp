@@ -1,7 +1,10 @@
 // Version resources of real files built with windres, in both image kinds.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "query/version_info.h"
 #include "tests/support/test_support.h"
@@ -75,6 +78,52 @@ TEST_P(VersionInfoTest, FirstTranslationLackingProductNameKeepsIt) {
   EXPECT_EQ(t.version, "5.6");
   // "5.6" has two parts only: no product quad from it.
   EXPECT_EQ(GetProductVersionQuad(path.c_str()), 0u);
+}
+
+// The four texts as the two-call read at the reported size gives them, with
+// the fixed version first: the reference for the one-call read.
+std::string SizedRead(const std::string& path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  std::vector<char> block(size + 1);
+  if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size + 1, block.data())) return "0";
+  void* value = nullptr;
+  UINT length = 0;
+  VersionQuad quad = 0;
+  if (VerQueryValueA(block.data(), "\\", &value, &length) && length >= sizeof(VS_FIXEDFILEINFO)) {
+    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
+    quad = (static_cast<VersionQuad>(info->dwFileVersionMS) << 32) | info->dwFileVersionLS;
+  }
+  std::string out = std::to_string(quad);
+  if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) || length < 4) return out;
+  const DWORD translation = *static_cast<const DWORD*>(value);
+  for (const char* name : {"CompanyName", "OriginalFilename", "ProductName", "ProductVersion"}) {
+    char sub[96];
+    std::snprintf(sub, sizeof sub, "\\StringFileInfo\\%04x%04x\\%s", LOWORD(translation), HIWORD(translation), name);
+    out += VerQueryValueA(block.data(), sub, &value, &length) && value != nullptr
+               ? "|" + WithoutControls(std::string(static_cast<const char*>(value),
+                                                   strnlen(static_cast<const char*>(value), length)))
+               : "|<missing>";
+  }
+  return out;
+}
+
+// Small and large blocks (the largest beyond the first read's buffer), blocks
+// without translations or texts, and a file without any.
+TEST_P(VersionInfoTest, OneReadGivesWhatTheSizedReadGives) {
+  for (const char* name : {"qv_fixed.exe", "qv_second_translation.dll", "qv_comma.exe", "qv_no_version.exe",
+                           "qv_no_product_name.dll", "odd_huge.dll", "odd_lines.dll", "odd_empty.dll",
+                           "odd_notrans.dll"}) {
+    const std::string path = Fixture(name);
+    ASSERT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+    VersionQuad quad = 1;
+    std::string texts[4] = {"<missing>", "<missing>", "<missing>", "<missing>"};
+    const DWORD translation = ReadFileVersionQuadAndInfo(path.c_str(), quad, texts[0], texts[1], texts[2], texts[3]);
+    std::string got = std::to_string(quad);
+    if (translation != 0) got += "|" + texts[0] + "|" + texts[1] + "|" + texts[2] + "|" + texts[3];
+    EXPECT_EQ(got, SizedRead(path)) << path;
+    EXPECT_EQ(quad, GetFileVersionQuad(path.c_str())) << path;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, VersionInfoTest, ::testing::Values(true, false),

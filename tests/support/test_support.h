@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 
 // What the log gained at each level since the capture began.
 class LogCapture {

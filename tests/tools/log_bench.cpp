@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 
 namespace {
 const int kLines = 50000;

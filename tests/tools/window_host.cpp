@@ -10,7 +10,9 @@
 //   corewindow      "Windows.UI.Core.CoreWindow" titled in Japanese
 //   many:<n>        n plain top-level windows
 //   deep:<n>        a chain of n nested child windows under "DeepRoot"
-//   title:<text>    the title of the "IEFrame" and "Chrome_WidgetWin_1" windows made after it
+//   title:<text>    the title of the "IEFrame" and "Chrome_WidgetWin_1" windows made after it;
+//                   each '^' in it becomes CR LF, as any program may name a window
+//   pipe:<name>     a pipe \\.\pipe\<name> that takes clients and never answers
 //   churn:<ms>      every ms milliseconds, destroy and remake an "IEFrame" with a tab
 //                   and a "Chrome_WidgetWin_1" with its host and pane, as a busy
 //                   browser does while another program walks its windows
@@ -18,6 +20,8 @@
 //                   20 ms, each new one put at the top of the Z order, so that
 //                   it stands before every other window of that class; each
 //                   holds 40 children
+//   hold:<path>     open the file (made if missing) for reading, sharing only
+//                   reading, and keep it open, as a scanner reading it does
 //   exit            end at once
 // When all tokens are done it makes a "HostReady" window.
 #include <windows.h>
@@ -86,6 +90,11 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
     pos = end + 1;
     if (t.empty()) continue;
     if (t == "exit") return 0;
+    if (t.rfind("hold:", 0) == 0) {
+      // Kept open until the process ends.
+      CreateFileA(t.c_str() + 5, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      continue;
+    }
     if (t.rfind("load:", 0) == 0) {
       HMODULE m = LoadLibraryA(t.c_str() + 5);
       if (m != nullptr && g_libraryCount < 8) g_libraries[g_libraryCount++] = m;
@@ -128,10 +137,17 @@ int WINAPI WinMain(HINSTANCE self, HINSTANCE, LPSTR commandLine, int) {
       const int n = std::atoi(t.c_str() + 5);
       for (int i = 0; i < n; ++i) Make(L"PlainTop", L"bench window", nullptr);
     } else if (t.rfind("title:", 0) == 0) {
-      const std::string text = t.substr(6);
+      std::string text;
+      for (char c : t.substr(6)) text += c == '^' ? std::string("\r\n") : std::string(1, c);
       g_title.assign(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0)), L'\0');
       MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &g_title[0], static_cast<int>(g_title.size()));
       g_title.resize(wcslen(g_title.c_str()));
+    } else if (t.rfind("pipe:", 0) == 0) {
+      // Instances enough for every client; none is ever written to.
+      const std::string name = "\\\\.\\pipe\\" + t.substr(5);
+      for (int i = 0; i < 16; ++i)
+        CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES, 512, 512, 0,
+                         nullptr);
     } else if (t.rfind("churn:", 0) == 0) {
       SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(t.c_str() + 6)), &ChurnBrowsers);
     } else if (t == "churn") {

@@ -71,3 +71,15 @@ PY
   printf '@="\\"C:\\\\Program Files (x86)\\\\Microsoft\\\\Edge\\\\Application\\\\msedge.exe\\" --single-argument %%1"\r\n\r\n'
 } > "$WORK/hostile-browser.reg"
 hostile_import "$WORK/hostile-browser.reg"
+
+# --- Folder links: a profile that is a link back to the user-data folder, a
+# profile whose extensions folder is one, and an extension version holding a
+# link back to its parent.
+hostile_ud="$hostile_local_app/Google/Chrome/User Data"
+rm -rf "$hostile_ud/Profile 5"
+ln -s . "$hostile_ud/Profile 5"
+rm -rf "$hostile_ud/Profile 6/Extensions"
+ln -s .. "$hostile_ud/Profile 6/Extensions"
+mkdir -p "$hostile_ud/%s%n%x%%/Extensions/aalooped/1.0_0"
+printf '{"name": "looped"}' > "$hostile_ud/%s%n%x%%/Extensions/aalooped/1.0_0/manifest.json"
+ln -s .. "$hostile_ud/%s%n%x%%/Extensions/aalooped/1.0_0/up"

@@ -23,7 +23,8 @@ BOUNDS = [
     ("20 folder levels in one extension", "※フォルダーが深すぎるため検索を打ち切りました "),
     ("manifests and messages beyond 64 KB", "※ファイルが大きすぎるため先頭 "),
     ("20,004 IE add-on keys", "※アドオンが多すぎるため一覧を打ち切りました "),
-    ("a 2 MB native-messaging manifest", "★ファイルが読めない path="),
+    ("a native-messaging path naming a pipe that never answers", "★ファイルが読めない path=\\\\.\\pipe\\hostile_nm"),
+    ("an Office server path naming that pipe", "Office .docx path=\\\\.\\pipe\\hostile_nm"),
     ("a 33 MB Local State", '★"Local State"ファイル読み込み失敗 path='),
 ]
 # Exact lines: values of the wrong type read as missing, unterminated texts
@@ -32,7 +33,14 @@ EXACT = [
     "InternetExplorer reg version  , build 99.%n%s表 ",
     '有効, アドオンffffffff, "%n%s%x 表示ソフト ツールバー", %s%n%x%%表ソ',
     '有効, アドオンffffffff, "AB", {0HOSTILE-ZEROTYPE}',
-    "File path: C:\\hostile data %s\\表ソ%n\\orbwell_lg4lpv.json ",
+    "File path: \\\\.\\pipe\\hostile_nm ",
+]
+# The heavy states: the client folder's cut, the device branch and profiles with extensions.
+HEAVY = [
+    ("12,000 files in the product's client folder", r"^※ .*\\meridan\\lg4lpvc\\\*\.\* は 10000 件を超えるため以降を省略 $"),
+    ("20,000 audio endpoints in the dump", r"^\t+ <\{0\.0\.0\.00000000\}\.\{hostile-00000\}> $"),
+    ("an extension of the 1,500 profiles", r'^Extension id=heavyext0001 ver=1\.1_0 name="Heavy 1" desk="profile 1" '),
+    ("a 70 MB script and a 10 MB messages file", r'^Extension id=heavybig ver=2\.0_0 name="big" desk="big files" finded= '),
 ]
 DEFINITIONS = "●Symantec Norton AntiVirus確認 ver=%s%n表ソ 日付=20"
 VANISHED_WINDOW = re.compile(r"^\s*[0-9a-f]+\t0\t0\t0\t0\t0\t0\t\(0,0\)-\(0,0\)")
@@ -70,6 +78,8 @@ def main(path):
         result(any(line.startswith(start) for line in detail), "a line says what was cut: %s" % what)
     for line in EXACT:
         result(line in detail, "line as expected: %s" % line)
+    for what, pattern in HEAVY:
+        result(any(re.search(pattern, line) for line in detail), "heavy machine: %s" % what)
     result(any(line.startswith(DEFINITIONS) for line in user),
            "a 3 MB definitions file in the ANSI code page names its folder: %s" % DEFINITIONS)
     result(any("%s%n%x%%" in line for line in detail),
@@ -110,9 +120,33 @@ def main(path):
     result(not gone, "[after merge: windows] no line for a window that vanished while it was read")
     for line in gone[:3]:
         print("     %r" % line)
+    links_and_forgeries(levels)
     forged = [line for line in detail if "forged" in line and "odd_lines.dll" not in line]
     result(not forged, "[after merge: companion] a line break inside a version text starts no report line")
     for line in forged[:3]:
+        print("     %r" % line[:120])
+
+
+def links_and_forgeries(levels):
+    """Registry and folder links named, not followed; outside text holding CR LF
+    and a verdict mark (a window title, a program's version texts) stays inside
+    the line it was put in, at every level."""
+    detail = levels[2] if levels else []
+    for link in ("loopA", "loopB"):
+        result(detail.count("\t ※レジストリのリンクのため省略 <%s> " % link) >= 1,
+               "the registry link %s back to its parent is named, not followed" % link)
+    for where in ("Profile 5", "Profile 6\\Extensions", "aalooped\\1.0_0\\up"):
+        result(any(line.startswith("※リンクのため省略 ") and line.endswith(where + " ") for line in detail),
+               "a folder link is not entered: %s" % where)
+    shown = [line for level in levels for line in level if "ForgedVerdict" in line]
+    result(any("\tClip  ●偽の判定ForgedVerdict  end\t" in line for line in shown),
+           "a window title holding CR LF stands in its tree line")
+    result(any(line.startswith('"fake_verdict.exe","1.0.0.1","fake_verdict.exe","Forged  ●偽の判定 ForgedVerdict  end"')
+               for line in shown), "version texts holding CR LF stand in their process row")
+    broken = [line for level in levels for line in level
+              if line.lstrip(" \t").startswith(("●偽の判定", "end\t", 'end"', 'Guard"'))]
+    result(not broken, "no report line starts where outside text broke a line")
+    for line in broken[:3]:
         print("     %r" % line[:120])
 
 

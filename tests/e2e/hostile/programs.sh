@@ -35,3 +35,14 @@ sleep 3  # the programs above make their windows
 # Any Windows that has used its browser has an Internet cache; a fresh prefix
 # has none until wininet first runs, which would make the cache files look new.
 wine "$BIN64/url_cache_seed.exe" 'http://hostile.invalid/%s%n%x%%/cached.bin' 1 > /dev/null 2>&1 < /dev/null
+
+# --- Outside text that would forge report lines, and a pipe that never answers
+# A browser window titled with CR LF and a verdict mark; a running program
+# whose version texts hold the same (a security candidate by its name); the
+# pipe that the native-messaging registration names.
+cp "$FIXTURES64/fake_verdict.exe" "$hostile_bin/fake_verdict.exe"
+wine "$hostile_win\\fake_verdict.exe" > /dev/null 2>&1 < /dev/null &
+cp "$BIN64/window_host.exe" "$hostile_bin/clip_title.exe"
+wine "$hostile_win\\clip_title.exe" 'title:Clip^●偽の判定ForgedVerdict^end' ieframe pipe:hostile_nm \
+  > /dev/null 2>&1 < /dev/null &
+sleep 2

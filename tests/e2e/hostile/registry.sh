@@ -65,3 +65,31 @@ hostile_manifest="$DRIVE_C/hostile data %s/表ソ%n"
 mkdir -p "$hostile_manifest"
 { printf '{"name": "orbwell_lg4lpv", "path": "qmnhost.exe", "pad": "'; head -c 2000000 /dev/zero | tr '\0' 'p'; printf '"}'; } \
   > "$hostile_manifest/orbwell_lg4lpv.json"
+
+# --- Links and pipes (outside text that would loop or block) ---------------
+# The native-messaging registration names a pipe that takes clients and never
+# answers (made by programs.sh); a read from it would wait for ever.
+seed_reg add 'HKCU\Software\Google\Chrome\NativeMessagingHosts\orbwell_lg4lpv' /ve /d '\\.\pipe\hostile_nm'
+# Two registry links back to their parent under each dumped key: the user's
+# ActiveX-filter exceptions (dumped while the filter is on) and the device map
+# the virtual-device section dumps. Followed, a dump would visit 2^33 keys. A
+# registry export would follow them too, so they exist only while Report runs
+# (hostile_e2e.sh calls this with make before the run and remove after it).
+hostile_registry_links() {
+  local key link rc=0
+  for key in 'Software\Microsoft\Internet Explorer\Safety\ActiveXFilterExceptions' 'HKLM\HARDWARE\DEVICEMAP'; do
+    for link in loopA loopB; do
+      if [ "$1" = make ]; then
+        wine "$BIN64/reg_link.exe" make "$key\\$link" "$key" > /dev/null 2>&1 < /dev/null || rc=1
+      else
+        wine "$BIN64/reg_link.exe" remove "$key\\$link" > /dev/null 2>&1 < /dev/null || rc=1
+      fi
+    done
+  done
+  return $rc
+}
+# An Office server path naming the same pipe: its image kind and version are
+# checked, and both would read it.
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CLASSES_ROOT\\.docx]\r\n@="HostilePipe.Document"\r\n\r\n[HKEY_CLASSES_ROOT\\HostilePipe.Document\\CLSID]\r\n@="{5EC0A11C-0000-4000-8000-00000000B1BE}"\r\n\r\n[HKEY_CLASSES_ROOT\\CLSID\\{5EC0A11C-0000-4000-8000-00000000B1BE}\\LocalServer32]\r\n@="\\\\\\\\.\\\\pipe\\\\hostile_nm"\r\n\r\n' \
+  > "$WORK/hostile-pipe.reg"
+hostile_import "$WORK/hostile-pipe.reg"

@@ -220,4 +220,17 @@ TEST(AcrobatChain, OlderProgramDefersToARunningOne) {
   o = RunPdf("23", "8.1", false);
   EXPECT_TRUE(Has(o.support, "実行中のバージョンが規定外 8.0.0.0 23～8.1 \n"));
   EXPECT_EQ(o.user, "★Acrobat/AdobeReader動作対象外 8.0.0.0 \n");
+
+  // A running program whose file has no version resource: nothing can be judged.
+  host.Kill();
+  host.Wait(5000);
+  HANDLE update = BeginUpdateResourceA(running.c_str(), TRUE);
+  ASSERT_TRUE(update != nullptr && EndUpdateResourceA(update, FALSE));
+  ChildProcess bare("\"" + running + "\" AcrobatSDIWindow");
+  DWORD owner = 0;
+  for (int i = 0; i < 100 && owner != bare.id(); ++i, Sleep(50))
+    GetWindowThreadProcessId(FindWindowExA(nullptr, nullptr, "AcrobatSDIWindow", nullptr), &owner);
+  o = RunPdf("23", "8", false);
+  EXPECT_TRUE(Has(o.support, "実行中のバージョン取得失敗 \n"));
+  EXPECT_EQ(o.user, "★Acrobat/AdobeReaderが実行されていますが、情報が取得できません。 \n");
 }

@@ -4,12 +4,13 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/support/test_support.h"
 #include "tests/support/user_folders.h"
 
 namespace {
-const char kTwoProfiles[] = "{\"profile\":{\"info_cache\":{\"Default\":{}},\"profiles_order\":[\"Default\",\"Gone\",\"\x95\x5C\x8E\xA6\"]}}";
+const char kTwoProfiles[] = "{\"profile\":{\"info_cache\":{\"Default\":{}},\"profiles_order\":[\"Default\",\"../x\",\"Gone\",\"\x95\x5C\x8E\xA6\"]}}";
 
 TEST(BrowserProfiles, LocalStateFailuresAndBadInput) {
   ScratchDir dir("browser_profiles");
@@ -81,6 +82,8 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
   // A manifest beyond what is read: its start is used, and a line says so.
   const std::string big =
       dir.Write(ext + "big\\1.0\\manifest.json", "{\"name\": \"Big\", \"x\": \"" + std::string(70000, 'x') + "\"}");
+  // A script read in large blocks: the keyword straddles the first block's end.
+  dir.Write(ext + "big\\1.0\\bundle.js", std::string(256 * 1024 - 10, ';') + "chrome.tabs.captureVisibleTab");
   // A profile and a version named with cp932 characters whose second byte is
   // '\'; a description of 300 bytes of Japanese in cp932, cut to 98 at "%.99s".
   std::string longDescription, shownDescription;
@@ -107,14 +110,28 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
            std::string("Extension id=odd ver=1.0 name=\"\" desk=\"\" finded= permission=[] \n"),
            std::string("\nProfile \"表示\" settings \n"),
            "※ファイルが大きすぎるため先頭 65536 バイトのみ読みました " + big + " \n",
-           std::string("Extension id=big ver=1.0 name=\"Big\" desk=\"\" finded= permission=[] \n"),
+           std::string("Extension id=big ver=1.0 name=\"Big\" desk=\"\" finded=chrome.tabs.captureVisibleTab, "
+                       "permission=[] \n"),
            "Extension id=jp ver=表 name=\"Named\" desk=\"" + shownDescription + "\" finded= permission=[] \n",
+           std::string("※プロファイル名が不正なため省略 \"../x\" \n"),
        }) {
     EXPECT_NE(std::string::npos, detail.find(line)) << line << "\nin\n" << detail;
   }
   EXPECT_EQ(std::string::npos, detail.find("Gone"));
   EXPECT_EQ(std::string::npos, detail.find("stray"));
   EXPECT_EQ("-----------\n\n", detail.substr(detail.size() - 13));
+  // The whole walk's budget ends it once, wherever it runs out.
+  for (const auto& budget : {std::make_pair(9ul, 1ull << 30), std::make_pair(1000ul, 65600ull)}) {
+    SetProfileWalkBudget(budget.first, budget.second);
+    LogCapture cut;
+    CheckBrowserProfilesIn(dir.path());
+    const std::string d = cut.Detail();
+    const std::size_t stop = d.find("※調査量が多すぎるためプロファイルの調査を打ち切りました ");
+    EXPECT_NE(std::string::npos, stop) << d;
+    EXPECT_EQ(stop, d.rfind("※調査量")) << d;
+    EXPECT_EQ(std::string::npos, d.find("Profile \"表示\"")) << d;
+  }
+  SetProfileWalkBudget(2000000, 1ull << 30);
 }
 
 // Copies a folder tree, counting the files.

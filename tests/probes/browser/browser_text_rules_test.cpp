@@ -49,6 +49,11 @@ TEST(BrowserTextRules, JsonScannerFindsKeysAtTheirDepthWithItsQuirks) {
   auto names = QuotedTexts("\"Default\", \"Profile 1\",\"\",\"Guest", 100);
   ASSERT_EQ(2u, names.size());
   EXPECT_EQ("Profile 1", names[1]);
+  // Names that would lead out of the user-data folder are not profile folders.
+  for (const char* name : {"Default", "Profile 1", "\x95\x5C\x83\x5C", "a.b"})
+    EXPECT_TRUE(IsProfileFolderName(name)) << name;
+  for (const char* name : {"", "..", "..\\..\\Roaming", "a/b", "\\\\server\\share", "C:x", "a\\b"})
+    EXPECT_FALSE(IsProfileFolderName(name)) << name;
 }
 
 TEST(BrowserTextRules, ManifestValuesAndLocaleMessages) {

@@ -109,6 +109,27 @@ TEST(BrowserWindows, BlocksOfEveryBrowserWindowAndTheProcessWalk) {
   EXPECT_EQ(log.User(), "●ブラウザモジュール/ウィンドウ構成確認 \n");
 }
 
+// A title holding CR LF and a verdict mark stays inside its tree line, and
+// the section's module listings stop at their bound with one line while
+// every window and tab keeps its block.
+TEST(BrowserWindows, ForgedTitleAndTheBoundOfAllModuleLines) {
+  ChildProcess host(Host("title:Clip^\x81\x9C\x8B\x55 ieframe chrome1"));
+  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
+  SetSectionModuleLineLimit(1);
+  LogCapture log;
+  CheckAllIEWindow();
+  SetSectionModuleLineLimit(50000);
+  const std::string detail = log.Detail(), pid = Dec(host.id());
+  EXPECT_NE(detail.find("\tClip  \x81\x9C\x8B\x55\t\n"), std::string::npos);
+  EXPECT_EQ(detail.find("\n\x81\x9C\x8B"), std::string::npos);
+  EXPECT_EQ(CountOf(detail, "※モジュールの行が多すぎるため以降のモジュール一覧を省略しました "), 1u) << detail;
+  for (const char* block : {"IEのFrameウィンドウ発見 ", "Tabモジュール一覧 ", "Edge IEMode の表示タブ ウィンドウ発見 "})
+    EXPECT_NE(detail.find(block), std::string::npos) << block;
+  // After the bound, blocks hold no module lines: each header is followed by
+  // the blank line that ends its block.
+  EXPECT_NE(detail.find("Tabモジュール一覧 " + pid + " \n\n"), std::string::npos);
+}
+
 TEST(BrowserWindows, HiddenHostWithoutFrameIsNoBrowserWindow) {
   ChildProcess host(Host("chrome2"));
   ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));

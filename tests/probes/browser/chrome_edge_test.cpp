@@ -101,7 +101,7 @@ TEST(ChromeEdge, LongJapaneseTextsAreCutBetweenCharacters) {
 }
 
 TEST(ChromeEdge, MissingBadOverlongAndVersionlessCommands) {
-  ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML");
+  ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML"), edge(HKEY_CLASSES_ROOT, "MSEdgeHTM");
   ScratchDir dir("browser_chrome");
   const std::string plain = dir.Write("Chrome 100%d\\chrome.exe", "not an image");
   // 161 characters fit the 324-byte buffer with the terminator; 162 do not.
@@ -117,13 +117,19 @@ TEST(ChromeEdge, MissingBadOverlongAndVersionlessCommands) {
       {fits, REG_EXPAND_SZ, "★Chrome無し \n", ""},
       {fits, REG_SZ, "★Chromeのバージョンが取得できません \n", ", , , \"\" \n"},
   };
-  for (const auto& c : cases) {
-    if (c.type != REG_NONE) chrome.SetWideString("shell\\open\\command", nullptr, Wide(c.command));
-    if (c.type == REG_EXPAND_SZ) chrome.SetString("shell\\open\\command", nullptr, c.command, REG_EXPAND_SZ);
-    LogCapture log;
-    EXPECT_FALSE(CheckChromeOn(true)) << c.command;
-    EXPECT_EQ(c.user, log.User()) << c.command;
-    EXPECT_EQ(c.support + c.user, log.Support()) << c.command;
+  // Edge's key is read the same way; its lines name Edge.
+  for (bool isEdge : {false, true}) {
+    ScratchKey& key = isEdge ? edge : chrome;
+    for (const auto& c : cases) {
+      if (c.type != REG_NONE) key.SetWideString("shell\\open\\command", nullptr, Wide(c.command));
+      if (c.type == REG_EXPAND_SZ) key.SetString("shell\\open\\command", nullptr, c.command, REG_EXPAND_SZ);
+      std::string user = c.user;
+      if (isEdge) user.replace(0, std::string("★Chrome").size(), "★Edge");
+      LogCapture log;
+      EXPECT_FALSE(isEdge ? CheckEdgeOn(true) : CheckChromeOn(true)) << c.command;
+      EXPECT_EQ(user, log.User()) << c.command;
+      EXPECT_EQ(c.support + user, log.Support()) << c.command;
+    }
   }
 }
 }  // namespace

@@ -105,6 +105,16 @@ TEST(IESecurity, LevelsActionsAndTheUserKey) {
     EXPECT_EQ(c.user, log.User());
     EXPECT_EQ("○ActiveXフィルター無効 \n" + c.support, log.Support());
   }
+  // A machine without the Internet zone key: this process sees HKLM through an empty key.
+  ScratchKey empty(U, "Software\\ReportTests\\no_machine");
+  HKEY emptyKey = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(U, empty.path().c_str(), 0, KEY_READ, &emptyKey));
+  ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(M, emptyKey));
+  LogCapture log;
+  CheckIESecurity();
+  RegOverridePredefKey(M, nullptr);
+  RegCloseKey(emptyKey);
+  EXPECT_EQ("★IEのセキュリティの設定が取得できませんでした \n", log.User());
 }
 
 TEST(IESecurity, ActiveXFilterWithExceptionsAndOddValueTypes) {
@@ -134,5 +144,10 @@ TEST(IESecurity, ActiveXFilterWithExceptionsAndOddValueTypes) {
   ASSERT_NE(std::string::npos, dump) << detail;
   EXPECT_LT(dump, detail.find("100%s"));
   EXPECT_LT(detail.find("100%s"), detail.find("○インターネットゾーン"));
+  // A 4-byte REG_BINARY, as some tools write the level, is a number: the user's level stands.
+  ZoneValues::Set(U, "CurrentLevel", 0x12000, REG_BINARY);
+  LogCapture binary;
+  CheckIESecurity();
+  EXPECT_NE(std::string::npos, binary.Support().find("\n★インターネットゾーンのレベル 高\n")) << binary.Support();
 }
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "query/owner.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -29,9 +30,11 @@ TEST(NativeMessaging, ManifestShapesRegistryValuesAndFiles) {
   } const cases[] = {
       {"a.json", "{\r\n \"name\": \"o\",\r\n \"path\": \"qmnhost.exe\",\r\n \"type\": \"stdio\"\r\n}", true,
        "\"path\"   :  \"qmnhost.exe\"\n", "●NativeMessaging確認\n"},
-      // "path" last: the value runs to the end, and its own line end ends the line.
-      {"b.json", "{\"type\":\"stdio\",\"path\":\"qmnhost6.exe\"}\r\n", true, "\"path\"   : \"qmnhost6.exe\"}\r\n",
+      // "path" last: the value runs to the end; its line breaks become blanks.
+      {"b.json", "{\"type\":\"stdio\",\"path\":\"qmnhost6.exe\"}\r\n", true, "\"path\"   : \"qmnhost6.exe\"}  \n",
        "●NativeMessaging確認\n"},
+      {"b2.json", "{\"path\": \"x\r\n\x81\x9C forged\"}", false, "\"path\"   :  \"x  \x81\x9C forged\"}\n",
+       "★NativeMessaging pathの値が不正  \"x  \x81\x9C forged\"} \n"},
       {"\x95\x5C\x8E\xA6\\c.json", "{\"path\":\"qmnhost6.exe\",\"x\":1}", true, "\"path\"   : \"qmnhost6.exe\"\n",
        "●NativeMessaging確認\n"},
       {"d.json", "{\"path\": \"qmnhost6.exe\",\"t\":1}", false, "\"path\"   :  \"qmnhost6.exe\"\n",
@@ -55,6 +58,17 @@ TEST(NativeMessaging, ManifestShapesRegistryValuesAndFiles) {
     if (c.content.size() == big.size()) {
       EXPECT_NE(std::string::npos, log.Detail().find("★ファイルが読めない path=" + path + "\n"));
     }
+  }
+  {
+    // A pipe that never answers is not read (a read would wait for ever).
+    const std::string pipeName = "\\\\.\\pipe\\ReportNativeMessagingTest" + std::to_string(GetCurrentProcessId());
+    UniqueHandle pipe(CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 512, 512, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    key.SetString("", nullptr, pipeName);
+    LogCapture log;
+    EXPECT_FALSE(CheckNativeMessaging());
+    EXPECT_EQ("File path: " + pipeName + " \n", log.Support());
+    EXPECT_NE(std::string::npos, log.Detail().find("★ファイルが読めない path=" + pipeName + "\n"));
   }
   const std::string missing = dir.path() + "missing.json";
   const struct {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "probes/browser/browser_windows.h"
 #include "probes/process/process_list.h"
 #include "probes/process/process_modules.h"

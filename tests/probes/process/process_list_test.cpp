@@ -33,6 +33,11 @@ struct ServiceEntry {
   }
   ScratchKey key;
 };
+
+HANDLE WINAPI RefusedSnapshot(DWORD, DWORD) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return INVALID_HANDLE_VALUE;
+}
 }  // namespace
 
 TEST(ProcessList, RowsStoreAppRowCandidatesAndWindowList) {
@@ -111,6 +116,10 @@ TEST(ProcessList, LevelPathAndSystemFolderOfProcesses) {
   EXPECT_TRUE(EqualsNoCaseCp932(path.c_str(), (std::string(system) + "\\notepad.exe").c_str())) << path;
   EXPECT_FALSE(IsSystemProcess("no_such_program_rt.exe", path));
   EXPECT_EQ(path, "");
+  // A snapshot the system refuses ends the section with its one line.
+  LogCapture log;
+  CheckProcessList(RefusedSnapshot);
+  EXPECT_EQ(log.Detail(), "★プロセス一覧取得失敗 \n");
 }
 
 TEST(ProcessList, ServiceEntriesNameTheImageFile) {

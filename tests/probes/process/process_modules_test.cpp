@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -44,6 +45,41 @@ unsigned long long HandleOf(const std::string& line) {
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The access list of an object holds one entry, which grants the current user.
+bool OnlyCurrentUser(HANDLE object) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ACL* acl = nullptr;
+  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                      &descriptor) != ERROR_SUCCESS)
+    return false;
+  UniqueHandle token;
+  unsigned char user[512] = {};
+  DWORD size = 0;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put());
+  GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size);
+  ACCESS_ALLOWED_ACE* ace = nullptr;
+  const bool only = acl != nullptr && acl->AceCount == 1 && GetAce(acl, 0, reinterpret_cast<void**>(&ace)) &&
+                    ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                    EqualSid(&ace->SidStart, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+  LocalFree(descriptor);
+  return only;
+}
+
+// TEMP and TMP name another folder for one scope.
+struct TempFolderScope {
+  explicit TempFolderScope(const std::wstring& folder) {
+    GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", folder.c_str());
+    SetEnvironmentVariableW(L"TEMP", folder.c_str());
+  }
+  ~TempFolderScope() {
+    SetEnvironmentVariableW(L"TMP", tmp);
+    SetEnvironmentVariableW(L"TEMP", temp);
+  }
+  wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+};
 
 // A 64-bit process that has loaded the given fixture library.
 struct ModuleHost {
@@ -158,7 +194,9 @@ TEST(ProcessModules, OwnListingRecordsOnlyOtherMakersModules) {
   ListProcessModules(gone);
   // Under WOW64 the question whether it is 64-bit comes first, and fails too.
   const std::string goneLine = "プロセス内のモジュール一覧取得できず \n";
-  if (own) EXPECT_EQ(goneLog.Detail(), goneLine);
+  if (own) {
+    EXPECT_EQ(goneLog.Detail(), goneLine);
+  }
   EXPECT_EQ(goneLog.Detail().substr(goneLog.Detail().size() - std::min(goneLog.Detail().size(), goneLine.size())),
             goneLine);
   EXPECT_EQ(NonMicrosoftModules.count, 0u);
@@ -199,6 +237,7 @@ TEST(CompanionLinkTest, ProcessesShareOneCompanionWhoseFileIsDeletedAfterwards) 
   EXPECT_EQ(goneLog.Detail(), "プロセス内のモジュール一覧取得できず \n");
   const std::wstring path = CompanionLink.exePathW;
   EXPECT_TRUE(Exists(path));
+  EXPECT_TRUE(OnlyCurrentUser(CompanionLink.pipe));
 
   // Level 1 lines reach Support and Analysis, level 2 lines Analysis only.
   EXPECT_EQ(CountOf(log.Support(), kModuleHeaderLine), 2u);
@@ -215,8 +254,10 @@ TEST(CompanionLinkTest, ProcessesShareOneCompanionWhoseFileIsDeletedAfterwards) 
   EXPECT_NE(longLine.find("0123456789, \"3.1\" \n"), std::string::npos) << longLine;
 
   const DWORD companion = CompanionLink.processId;
+  const std::wstring folder = CompanionLink.folderW;
   StopCompanion();
   EXPECT_FALSE(Exists(path));
+  EXPECT_FALSE(Exists(folder));
   EXPECT_EQ(CompanionLink.pipe, nullptr);
   if (HANDLE ended = OpenProcess(SYNCHRONIZE, FALSE, companion)) {
     EXPECT_EQ(WaitForSingleObject(ended, 0), WAIT_OBJECT_0);
@@ -257,7 +298,9 @@ TEST(CompanionLinkTest, LineBreaksInVersionStringsStayInsideTheirLineAndProcess)
   EXPECT_EQ(names(oddBefore, "lantern_plugin.dll") + names(oddAfter, "lantern_plugin.dll"), 0);
   EXPECT_EQ(names(plainAnswer, "lantern_plugin.dll") - names(plainAnswer, "line_breaks.dll"), 1) << plainAnswer;
   EXPECT_EQ(ModuleNamesIn(oddBefore), oddNames) << oddBefore;
-  if (own) EXPECT_EQ(ModuleNamesIn(plainAnswer), ModuleNamesOf(plain.process.id())) << plainAnswer;
+  if (own) {
+    EXPECT_EQ(ModuleNamesIn(plainAnswer), ModuleNamesOf(plain.process.id())) << plainAnswer;
+  }
   EXPECT_EQ(ModuleNamesIn(oddAfter), oddNames) << oddAfter;
   // The breaks became blanks; the line is whole and the last of its kind.
   const std::string tail =
@@ -358,6 +401,16 @@ TEST(CompanionLinkTest, MissingResourceIsReportedAndTriedAgain) {
   EXPECT_TRUE(StartCompanion());
 }
 
+TEST(CompanionLinkTest, FailedExtractionSaysWhatFailedWithItsCode) {
+  // No such temporary folder: the companion's folder cannot be made there.
+  ScratchDir dir("process_no_temp");
+  TempFolderScope temp(std::wstring(dir.path().begin(), dir.path().end()) + L"gone\\");
+  CompanionResource resource;
+  LogCapture log;
+  EXPECT_FALSE(StartCompanion());
+  EXPECT_EQ(log.Detail(), "Modlist6.exe のフォルダを作れない 3 \n");
+}
+
 TEST(CompanionLinkTest, TemporaryFolderWithBlankDashPercentAndJapaneseName) {
   ScratchDir dir("process_temp");
   // A blank, a "-n" and 表 (0x5C as trail byte in cp932) in the temporary
@@ -372,25 +425,29 @@ TEST(CompanionLinkTest, TemporaryFolderWithBlankDashPercentAndJapaneseName) {
   ASSERT_TRUE(CopyFileW(std::wstring(fixture.begin(), fixture.end()).c_str(), plugin.c_str(), FALSE));
   char pluginAnsi[MAX_PATH] = {};
   WideCharToMultiByte(CP_ACP, 0, plugin.c_str(), -1, pluginAnsi, MAX_PATH, nullptr, nullptr);
-  wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
-  GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
-  SetEnvironmentVariableW(L"TMP", folder.c_str());
-  SetEnvironmentVariableW(L"TEMP", folder.c_str());
   {
+    TempFolderScope temp(folder);
+    // A Modlist6.exe that another program holds in the temporary folder is
+    // not in the way: the companion goes into a new folder of its own.
+    UniqueHandle held(CreateFileW((folder + L"Modlist6.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
     CompanionResource resource;
     ChildProcess host(WindowHost(std::string("load:") + pluginAnsi));
     WaitReady(host);
     LogCapture log;
     ListModulesViaCompanion(host.id());
-    EXPECT_EQ(CompanionLink.exePathW, folder + L"Modlist6.exe");
+    const std::wstring own = CompanionLink.folderW;
+    EXPECT_EQ(own.compare(0, folder.size() + 9, folder + L"Modlist6-"), 0);
+    EXPECT_EQ(CompanionLink.exePathW, own + L"Modlist6.exe");
     EXPECT_NE(log.Support().find(std::string(", lantern_plugin.dll, ") + pluginAnsi + ", 3.1.4.15, "), std::string::npos)
         << log.Detail();
     StopCompanion();
-    EXPECT_FALSE(Exists(folder + L"Modlist6.exe"));
+    EXPECT_FALSE(Exists(own + L"Modlist6.exe"));
+    EXPECT_FALSE(Exists(own));
+    held.reset();
+    DeleteFileW((folder + L"Modlist6.exe").c_str());
   }
-  SetEnvironmentVariableW(L"TMP", oldTmp);
-  SetEnvironmentVariableW(L"TEMP", oldTemp);
   RemoveDirectoryW(folder.c_str());
 }
 
@@ -420,10 +477,12 @@ TEST(CompanionLinkTest, EmergencyCleanupEndsTheCompanionAndDeletesItsFile) {
   CompanionResource resource;
   ASSERT_TRUE(StartCompanion());
   const std::wstring path = CompanionLink.exePathW;
+  const std::wstring folder = CompanionLink.folderW;
   HANDLE process = nullptr;
   DuplicateHandle(GetCurrentProcess(), CompanionLink.process, GetCurrentProcess(), &process, SYNCHRONIZE, FALSE, 0);
   CompanionEmergencyCleanup();
   EXPECT_FALSE(Exists(path));
+  EXPECT_FALSE(Exists(folder));
   EXPECT_EQ(WaitForSingleObject(process, 0), WAIT_OBJECT_0);
   CloseHandle(process);
 }

@@ -38,3 +38,31 @@ TEST(ReportMemoryStatus, FiguresAndThreshold) {
   EXPECT_EQ(0u, log.Support().find("Error GlobalMemoryStatusEx() return=0x0, ecode=0x57 \n"));
   EXPECT_EQ("★空きメモリ確認 物理=0MByte 仮想0MByte \n", log.User());
 }
+
+// A cache whose first entry cannot be read: empty (0 MByte, no trace), or an
+// index the system cannot open, which leaves the size unknown.
+static HANDLE WINAPI EmptyCache(LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) {
+  SetLastError(ERROR_NO_MORE_ITEMS);
+  return nullptr;
+}
+static HANDLE WINAPI MissingCacheIndex(LPCSTR, LPINTERNET_CACHE_ENTRY_INFOA, LPDWORD) {
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return nullptr;
+}
+
+TEST(CheckInternetCache, EmptyOrUnreadableCache) {
+  const struct {
+    decltype(&FindFirstUrlCacheEntryA) findFirst;
+    const char* user;
+    const char* detail;
+  } cases[] = {
+      {EmptyCache, "●インターネットキャッシュ 0MByte使用 \n", "●インターネットキャッシュ 0MByte使用 \n"},
+      {MissingCacheIndex, "★インターネットキャッシュ不明\n", "インターネットキャッシュ取得失敗 2\n★インターネットキャッシュ不明\n"},
+  };
+  for (const auto& c : cases) {
+    LogCapture log;
+    CheckInternetCache(c.findFirst);
+    EXPECT_EQ(c.user, log.User());
+    EXPECT_EQ(c.detail, log.Detail());
+  }
+}

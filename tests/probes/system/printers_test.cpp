@@ -4,9 +4,18 @@
 #include <winspool.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
+
+static DWORD g_needed = 0;
+static BOOL WINAPI StoppedSpooler(DWORD, LPSTR, DWORD, LPBYTE buffer, DWORD, LPDWORD needed, LPDWORD returned) {
+  *needed = g_needed;
+  *returned = 0;
+  SetLastError(buffer == nullptr ? ERROR_INSUFFICIENT_BUFFER : RPC_S_SERVER_UNAVAILABLE);
+  return FALSE;
+}
 
 TEST(Printers, SectionMatchesWhatTheSpoolerLists) {
   DWORD needed = 0, returned = 0;
@@ -27,6 +36,15 @@ TEST(Printers, SectionMatchesWhatTheSpoolerLists) {
       EXPECT_NE(support.find(std::string(", Name=") + entries[i].pPrinterName + "\n"), std::string::npos);
     EXPECT_EQ(log.User(), "●プリンタ一覧確認 " + std::to_string(returned) + "台 \n");
     EXPECT_NE(log.Detail().find(" isKnownProvider="), std::string::npos);
+  }
+  // A spooler that gives a size and then fails (stopped: 6ba, RPC server
+  // unavailable), and a size beyond the bound, which is not used at all.
+  for (const auto& c : {std::make_pair(0x200ul, "6ba"), std::make_pair(0x100000ul, "7a")}) {
+    g_needed = c.first;
+    LogCapture failed;
+    ListPrinters(StoppedSpooler);
+    EXPECT_EQ(failed.User(), "★プリンタ一覧不可 \n");
+    EXPECT_EQ(failed.Detail(), std::string("プリンタ一覧不可 ") + c.second + "\n★プリンタ一覧不可 \n");
   }
 }
 

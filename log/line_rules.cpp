@@ -1,4 +1,4 @@
-#include "app/line_rules.h"
+#include "log/line_rules.h"
 
 #include <cstdio>
 #include <new>

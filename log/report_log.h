@@ -39,14 +39,12 @@ void SaveReportFile(const char* path, HWND owner);
 // failure. Used by SaveReportFile and by the benchmark.
 bool WriteReportFile(const char* path, DWORD* error);
 
-// The name "save... 保存" suggests: the documents folder, "\" and the end date
-// as "%04d%02d%02d.txt"; the bare name when that folder does not exist (it is
-// never created) or the whole does not fit in 260 bytes.
-std::string SuggestedReportPath();
-
 // A copy of one level's text, for tests and the save.
 std::string LevelTextCopy(ReportLevel level);
 std::size_t LevelTextSize(ReportLevel level);
+// Lines written so far (each stands in Analysis details), so a section can
+// bound what a callee writes.
+std::size_t DetailLineCount();
 
 // Local time of the end of the investigation; all zero until then.
 extern SYSTEMTIME InvestigationEndTime;

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "app/line_rules.h"
+#include "log/line_rules.h"
 
 namespace {
 std::string Format(const char* format, ...) {

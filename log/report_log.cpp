@@ -1,6 +1,4 @@
-#include "app/report_log.h"
-
-#include <shlobj.h>
+#include "log/report_log.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -10,10 +8,9 @@
 #include <new>
 #include <vector>
 
-#include "app/line_rules.h"
+#include "log/line_rules.h"
 #include "query/cp932_rules.h"
 #include "query/owner.h"
-#include "query/platform.h"
 #include "query/version_info.h"
 
 SYSTEMTIME InvestigationEndTime = {};
@@ -24,6 +21,7 @@ namespace {
 // thread, which may itself be waiting for the lock in a save.
 std::mutex g_lock;
 std::string g_texts[3];
+std::size_t g_detailLines = 0;  // lines written, all of which reach Analysis details
 HWND g_views[3] = {nullptr, nullptr, nullptr};
 
 // An edit control's cost for one insertion grows with the text it holds, so
@@ -31,7 +29,7 @@ HWND g_views[3] = {nullptr, nullptr, nullptr};
 // the time the last one took: showing lines then costs a bounded share of the
 // run however long the text gets. The dialog's timer shows lines of quiet
 // periods. The views get the same bytes, in the same order, as the texts.
-const DWORD kFlushMs = 50;
+const DWORD kFlushMs = 250;
 std::string g_pending[3];      // guarded by g_lock
 DWORD g_lastFlush = 0;         // guarded by g_lock
 DWORD g_flushGap = kFlushMs;   // guarded by g_lock
@@ -48,15 +46,16 @@ void AppendToView(HWND view, const char* text) {
 // Appends to the levels from `first` down to Analysis details, and queues the
 // line for their views.
 void WriteLine(ReportLevel first, std::string& line) {
-  ApplyNewlineRule(line);
   const int from = static_cast<int>(first);
   bool flush = false;
   try {
+    ApplyNewlineRule(line);
     std::lock_guard<std::mutex> hold(g_lock);
     for (int level = from; level <= 2; ++level) {
       g_texts[level] += line;
       if (g_views[level] != nullptr) g_pending[level] += line;
     }
+    ++g_detailLines;
     flush = GetTickCount() - g_lastFlush >= g_flushGap;
   } catch (const std::bad_alloc&) {
     return;  // the line is lost; the investigation goes on
@@ -89,11 +88,31 @@ void ShowError(HWND owner, DWORD error) {
 }
 
 // Text mode: every "\n" becomes CR LF.
-void AppendCrLf(std::string& out, const std::string& text) {
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
+void AppendCrLf(std::string& out, const char* text, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    if (text[i] == '\n') out += '\r';
+    out += text[i];
   }
+}
+
+// Bytes of a level text converted at a time: the save needs this much memory
+// (twice, for CR LF) whatever the size of the report.
+const std::size_t kSaveChunk = 512 * 1024;
+
+bool WriteAll(HANDLE file, const std::string& data, DWORD* error) {
+  const char* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) {
+      *error = GetLastError();
+      return false;
+    }
+    p += written;
+    left -= written;
+  }
+  return true;
 }
 }  // namespace
 
@@ -150,14 +169,20 @@ void WriteDetailLineW(const wchar_t* format, ...) {
     narrow[bytes > 0 ? bytes : 0] = '\0';
   }
   narrow[sizeof narrow - 1] = '\0';
-  std::string line(narrow);
-  WriteLine(ReportLevel::Detail, line);
+  try {
+    std::string line(narrow);
+    WriteLine(ReportLevel::Detail, line);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void WriteLineAtLevel(int level, const char* text) {
   if (level < 0 || level > 2 || text == nullptr) return;
-  std::string line(text);
-  WriteLine(static_cast<ReportLevel>(level), line);
+  try {
+    std::string line(text);
+    WriteLine(static_cast<ReportLevel>(level), line);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void AttachReportViews(HWND userView, HWND supportView, HWND detailView) {
@@ -192,6 +217,9 @@ void FlushReportViews(bool wait) {
   std::string chunks[3];
   {
     std::lock_guard<std::mutex> hold(g_lock);
+    // The timer keeps to the same gap as the worker: every update costs the
+    // views time that grows with the text they already hold.
+    if (!wait && GetTickCount() - g_lastFlush < g_flushGap) return;
     for (int i = 0; i < 3; ++i) chunks[i].swap(g_pending[i]);
   }
   const DWORD start = GetTickCount();
@@ -202,7 +230,7 @@ void FlushReportViews(bool wait) {
   std::lock_guard<std::mutex> hold(g_lock);
   g_lastFlush = now;
   const DWORD took = now - start;
-  g_flushGap = took * 4 > kFlushMs ? took * 4 : kFlushMs;
+  g_flushGap = took * 8 > kFlushMs ? took * 8 : kFlushMs;
 }
 
 HWND AttachedView(ReportLevel level) { return g_views[static_cast<int>(level)]; }
@@ -210,6 +238,11 @@ HWND AttachedView(ReportLevel level) { return g_views[static_cast<int>(level)]; 
 std::string LevelTextCopy(ReportLevel level) {
   std::lock_guard<std::mutex> hold(g_lock);
   return g_texts[static_cast<int>(level)];
+}
+
+std::size_t DetailLineCount() {
+  std::lock_guard<std::mutex> hold(g_lock);
+  return g_detailLines;
 }
 
 std::size_t LevelTextSize(ReportLevel level) {
@@ -236,34 +269,38 @@ bool WriteReportFile(const char* path, DWORD* error) {
       "\n======================================\nユーザ用結果\n======================================\n",
       "\n======================================\nサポート用概要\n======================================\n",
       "\n======================================\n分析用詳細\n======================================\n"};
-  std::string content;
+  // Level by level, a chunk at a time converted under the lock: no copy of
+  // the texts, so a report gathered up to the end of memory still saves. The
+  // sizes taken first fix what is saved; the texts only grow, so every level
+  // ends with a whole line.
+  std::size_t sizes[3];
+  {
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (int i = 0; i < 3; ++i) sizes[i] = g_texts[i].size();
+  }
+  std::string chunk;
   try {
-    std::string texts[3];
-    {
-      std::lock_guard<std::mutex> hold(g_lock);
-      for (int i = 0; i < 3; ++i) texts[i] = g_texts[i];
-    }
-    content.reserve(texts[0].size() + texts[1].size() + texts[2].size() * 105 / 100 + 1024);
-    AppendCrLf(content, header);
-    for (int i = 0; i < 3; ++i) {
-      AppendCrLf(content, kBanners[i]);
-      AppendCrLf(content, texts[i]);
-    }
+    chunk.reserve(2 * kSaveChunk + 2 * sizeof header);
   } catch (const std::bad_alloc&) {
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return false;
   }
-  const char* data = content.data();
-  std::size_t left = content.size();
-  while (left > 0) {
-    const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
-    DWORD written = 0;
-    if (!WriteFile(file.get(), data, chunk, &written, nullptr) || written == 0) {
-      *error = GetLastError();
-      return false;
+  AppendCrLf(chunk, header, std::strlen(header));
+  if (!WriteAll(file.get(), chunk, error)) return false;
+  for (int i = 0; i < 3; ++i) {
+    chunk.clear();
+    AppendCrLf(chunk, kBanners[i], std::strlen(kBanners[i]));
+    if (!WriteAll(file.get(), chunk, error)) return false;
+    for (std::size_t done = 0; done < sizes[i];) {
+      const std::size_t n = sizes[i] - done < kSaveChunk ? sizes[i] - done : kSaveChunk;
+      chunk.clear();
+      {
+        std::lock_guard<std::mutex> hold(g_lock);
+        AppendCrLf(chunk, g_texts[i].data() + done, n);
+      }
+      if (!WriteAll(file.get(), chunk, error)) return false;
+      done += n;
     }
-    data += written;
-    left -= written;
   }
   if (!CloseHandle(file.release())) {
     *error = GetLastError();
@@ -278,16 +315,8 @@ void SaveReportFile(const char* path, HWND owner) {
     ShowError(owner, error);
     return;
   }
-  std::string message = "saved ";
-  message += path;
-  MessageBoxA(owner, message.c_str(), "Report", MB_OK);
-}
-
-std::string SuggestedReportPath() {
-  char name[32];
-  std::snprintf(name, sizeof name, "%04d%02d%02d.txt", InvestigationEndTime.wYear, InvestigationEndTime.wMonth,
-                InvestigationEndTime.wDay);
-  const std::string folder = ExistingSpecialFolder(CSIDL_PERSONAL);
-  if (folder.empty() || folder.size() + 1 + std::strlen(name) >= MAX_PATH) return name;
-  return folder + "\\" + name;
+  // Fixed buffers: a save near the end of memory must still say its outcome.
+  char message[1100];
+  std::snprintf(message, sizeof message, "saved %s", path);
+  MessageBoxA(owner, message, "Report", MB_OK);
 }

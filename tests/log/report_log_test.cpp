@@ -1,17 +1,14 @@
 // The report log's levels, its live views and the report file.
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 #include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
 
-#include "app/investigation.h"
-#include "app/report_log.h"
+#include "log/report_log.h"
 #include "query/owner.h"
 #include "tests/support/test_support.h"
-#include "tests/support/user_folders.h"
 
 namespace {
 std::string CrLf(const std::string& text) {
@@ -316,57 +313,11 @@ TEST_F(ReportFileTest, SavingTellsTheUserThePathOrTheSystemsReason) {
   MessageBoxReader failed;
   SaveReportFile(missing.c_str(), owner);
   failed.Join();
-  EXPECT_EQ(failed.caption, "app_tests");  // the program's own base name
+  EXPECT_EQ(failed.caption, "log_tests");  // the program's own base name
   EXPECT_EQ(failed.text, expected);
   EXPECT_FALSE(failed.text.empty());
   EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
   DestroyWindow(owner);
 }
 
-// ---- The first section ------------------------------------------------------
-
-TEST(PrintScreenSectionTest, HeaderSectionAndSeparatorAtTheirLevels) {
-  HWND window = CreateWindowExA(0, "STATIC", "ps", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  ASSERT_NE(window, nullptr);
-  LogCapture log;
-  RunPrintScreenSection(window);
-  DestroyWindow(window);
-  const std::string support = log.Support(), detail = log.Detail();
-  EXPECT_EQ(support.find("\nPrintScreenキー登録確認 \n"), 0u) << support;
-  const std::string user = log.User();
-  EXPECT_TRUE(user == "●PrintScreenキー登録確認 \n" || user == "★PrintScreenキー登録失敗 \n" ||
-              user == "●PrintScreenキー登録済み \n" || user == "★PrintScreenキー登録失敗 全て \n")
-      << user;
-  EXPECT_EQ(detail.substr(detail.size() - 21), "------------------- \n");
-  EXPECT_EQ(support.find("-------------------"), std::string::npos);
-  EXPECT_EQ(detail.find("\nPrintScreenキー登録確認 \n"), 0u);
-}
 }  // namespace
-
-// ---- The name "save... 保存" suggests ---------------------------------------
-
-TEST(SuggestedReportPathTest, DocumentsFolderAndTheEndDate) {
-  const SYSTEMTIME saved = InvestigationEndTime;
-  char documents[MAX_PATH] = {};
-  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, documents, CSIDL_PERSONAL, FALSE));
-  InvestigationEndTime = SYSTEMTIME{};
-  EXPECT_EQ(SuggestedReportPath(), std::string(documents) + "\\00000000.txt");
-  InvestigationEndTime.wYear = 2026;
-  InvestigationEndTime.wMonth = 3;
-  InvestigationEndTime.wDay = 9;
-  EXPECT_EQ(SuggestedReportPath(), std::string(documents) + "\\20260309.txt");
-  InvestigationEndTime = saved;
-}
-
-// Report only reads: a missing documents folder is not created for the save
-// dialog; the bare name is suggested instead.
-TEST(MissingUserFolder, SaveAsSuggestsTheBareNameAndCreatesNothing) {
-  if (!MayMoveUserFolders()) GTEST_SKIP() << kUserFoldersSkipReason;
-  const SYSTEMTIME saved = InvestigationEndTime;
-  InvestigationEndTime = SYSTEMTIME{};
-  MovedAwayFolder documents(CSIDL_PERSONAL);
-  ASSERT_TRUE(documents.moved()) << documents.path();
-  EXPECT_EQ(SuggestedReportPath(), "00000000.txt");
-  EXPECT_FALSE(documents.Exists()) << documents.path() << " was created";
-  InvestigationEndTime = saved;
-}
