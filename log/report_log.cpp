@@ -31,6 +31,9 @@ HWND g_views[3] = {nullptr, nullptr, nullptr};
 // periods. The views get the same bytes, in the same order, as the texts.
 const DWORD kFlushMs = 250;
 std::string g_pending[3];      // guarded by g_lock
+// What each view may still take, in bytes (never fewer than its characters),
+// so that a view refuses whole lines instead of cutting one.
+std::size_t g_viewRoom[3] = {0, 0, 0};  // guarded by g_lock
 DWORD g_lastFlush = 0;         // guarded by g_lock
 DWORD g_flushGap = kFlushMs;   // guarded by g_lock
 std::mutex g_viewLock;     // one flusher at a time keeps the chunks in order
@@ -43,6 +46,16 @@ void AppendToView(HWND view, const char* text) {
   SendMessageA(view, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
 }
 
+// Queues text for a level's view while the view has room for it.
+void QueueForView(int level, const std::string& text) {
+  if (g_views[level] == nullptr || text.size() > g_viewRoom[level]) {
+    g_viewRoom[level] = 0;  // full: later, shorter lines must not follow a gap
+    return;
+  }
+  g_pending[level] += text;
+  g_viewRoom[level] -= text.size();
+}
+
 // Appends to the levels from `first` down to Analysis details, and queues the
 // line for their views.
 void WriteLine(ReportLevel first, std::string& line) {
@@ -53,7 +66,7 @@ void WriteLine(ReportLevel first, std::string& line) {
     std::lock_guard<std::mutex> hold(g_lock);
     for (int level = from; level <= 2; ++level) {
       g_texts[level] += line;
-      if (g_views[level] != nullptr) g_pending[level] += line;
+      QueueForView(level, line);
     }
     ++g_detailLines;
     flush = GetTickCount() - g_lastFlush >= g_flushGap;
@@ -186,12 +199,23 @@ void WriteLineAtLevel(int level, const char* text) {
 }
 
 void AttachReportViews(HWND userView, HWND supportView, HWND detailView) {
+  // Called on the views' own thread, so the messages below wait for no one.
+  std::lock_guard<std::mutex> hold(g_lock);
   g_views[0] = userView;
   g_views[1] = supportView;
   g_views[2] = detailView;
-  for (HWND view : g_views) {
-    // Lift the edit control's default limit so the boxes can show the whole run.
-    if (view != nullptr) SendMessageA(view, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+  for (int i = 0; i < 3; ++i) {
+    HWND view = g_views[i];
+    g_pending[i].clear();
+    g_viewRoom[i] = 0;
+    if (view == nullptr) continue;
+    // Lift the edit control's default limit so the boxes the user sees can
+    // show the whole run. The hidden box keeps its limit: nobody sees it, and
+    // laying out megabytes of lines there would only slow the run.
+    if ((GetWindowLongA(view, GWL_STYLE) & WS_VISIBLE) != 0) SendMessageA(view, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    const std::size_t limit = static_cast<std::size_t>(SendMessageA(view, EM_GETLIMITTEXT, 0, 0));
+    const std::size_t held = static_cast<std::size_t>(SendMessageA(view, WM_GETTEXTLENGTH, 0, 0));
+    g_viewRoom[i] = limit > held ? limit - held : 0;
   }
 }
 
@@ -200,7 +224,7 @@ void AppendLevelText(ReportLevel level, const char* text) {
   try {
     std::lock_guard<std::mutex> hold(g_lock);
     g_texts[index] += text;
-    if (g_views[index] != nullptr) g_pending[index] += text;
+    QueueForView(index, text);
   } catch (const std::bad_alloc&) {
     return;
   }

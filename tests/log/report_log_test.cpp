@@ -150,14 +150,23 @@ TEST_F(ViewsTest, ViewsGetTheSameBytesAsTheirLevels) {
   EXPECT_EQ(AttachedView(ReportLevel::Detail), views_[2]);
 }
 
-TEST_F(ViewsTest, ViewsHoldMoreThanTheDefaultEditLimit) {
+TEST_F(ViewsTest, VisibleViewsHoldMoreThanTheDefaultEditLimitAndTheHiddenOneWholeLines) {
   LogCapture log;
-  const std::string line(199, 'v');
-  // 40,000 bytes: more than an edit control takes before its limit is raised.
-  for (int i = 0; i < 200; ++i) WriteDetailLine("%s", line.c_str());
+  const std::string line(198, 'v');
+  // Over 40,000 bytes: more than an edit control takes before its limit is raised.
+  for (int i = 0; i < 200; ++i) WriteSupportLine("%sあ", line.c_str());
   FlushReportViews(true);
-  EXPECT_EQ(log.Detail().size(), 40000u);
-  EXPECT_EQ(static_cast<size_t>(GetWindowTextLengthA(views_[2])), 40000u);
+  const size_t each = log.Support().find('\n') + 1;
+  EXPECT_EQ(log.Support().size(), 200 * each);
+  EXPECT_EQ(Text(2), log.Detail());
+  // The hidden Support summary view stops before its limit, at a line's end.
+  const std::string hidden = Text(1);
+  const size_t limit = static_cast<size_t>(SendMessageA(views_[1], EM_GETLIMITTEXT, 0, 0));
+  EXPECT_LT(limit, 40000u);
+  EXPECT_GT(hidden.size() + each, limit);
+  EXPECT_LE(hidden.size(), limit);
+  EXPECT_EQ(hidden.size() % each, 0u);
+  EXPECT_EQ(hidden, log.Support().substr(0, hidden.size()));
 }
 
 // ---- The report file ------------------------------------------------------
