@@ -89,8 +89,9 @@ const wchar_t* const kSectionHeaders[] = {
 const int kSectionCount = sizeof kSectionHeaders / sizeof kSectionHeaders[0];
 
 // Watches the Analysis details view for the section headers, in order, as
-// whole lines. The text is fetched at most every 100 ms, and only when its
-// length has changed, so that watching costs the run little.
+// whole lines. The text is fetched only when its length has changed, and at
+// most every 100 ms or four times as long as the last fetch took, so that
+// watching costs the run little however long the text grows.
 struct SectionWatch {
   HWND view = nullptr;
   LRESULT lastLength = -1;
@@ -98,14 +99,17 @@ struct SectionWatch {
   int found = 0;
   DWORD seenAt[kSectionCount] = {};
   DWORD lastLook = 0;
+  DWORD gap = 100;
 
   void Look(DWORD now, bool force = false) {
-    if (!force && lastLook != 0 && now - lastLook < 100) return;
+    if (!force && lastLook != 0 && now - lastLook < gap) return;
     lastLook = now;
     const LRESULT length = SendMessageW(view, WM_GETTEXTLENGTH, 0, 0);
     if (length == lastLength) return;
     lastLength = length;
     const std::wstring text = WindowText(view);
+    const DWORD took = GetTickCount() - now;
+    gap = took * 4 > 100 ? took * 4 : 100;
     while (found < kSectionCount) {
       const std::wstring header = kSectionHeaders[found];
       std::size_t at = text.find(header, searchFrom);
