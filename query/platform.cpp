@@ -187,11 +187,14 @@ LONG RegKey::QueryStringValue(const char* valueName, char* buffer, ULONG* count)
 }
 
 // A bare name comes from the system folder only; a full path (tests load
-// fixture files) is taken as given, which involves no search.
+// fixture files) is taken as given, which involves no search. Anything else
+// (a relative path) is refused by LoadSystemLibrary.
 HMODULE DynamicLibrary::Load(const char* name) {
   if (module_ != nullptr || name == nullptr) return module_;
-  const bool hasPath = std::strchr(name, '\\') != nullptr || std::strchr(name, '/') != nullptr;
-  module_ = hasPath ? LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadSystemLibrary(name);
+  const bool drive = ((name[0] | 0x20) >= 'a' && (name[0] | 0x20) <= 'z') && name[1] == ':' &&
+                     (name[2] == '\\' || name[2] == '/');
+  const bool unc = name[0] == '\\' && name[1] == '\\';
+  module_ = drive || unc ? LoadLibraryExA(name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadSystemLibrary(name);
   return module_;
 }
 

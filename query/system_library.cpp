@@ -26,10 +26,17 @@ bool SearchFlagsSupported() {
 
 // Delay-loaded imports load their library through the same rule instead of
 // a plain LoadLibraryA. On Windows 7 without the loader update that is what
-// keeps them out of the program's folder.
+// keeps them out of the program's folder. When the system folder has no such
+// library, returning nothing would make the helper search the program's
+// folder after all: the load fails as a missing module instead.
 FARPROC WINAPI DelayLoadNotify(unsigned notify, PDelayLoadInfo info) {
   if (notify != dliNotePreLoadLibrary || info == nullptr || info->szDll == nullptr) return nullptr;
-  return reinterpret_cast<FARPROC>(LoadSystemLibrary(info->szDll));
+  HMODULE module = LoadSystemLibrary(info->szDll);
+  if (module == nullptr) {
+    ULONG_PTR argument = reinterpret_cast<ULONG_PTR>(info);
+    RaiseException(VcppException(ERROR_SEVERITY_ERROR, ERROR_MOD_NOT_FOUND), 0, 1, &argument);
+  }
+  return reinterpret_cast<FARPROC>(module);
 }
 }  // namespace
 

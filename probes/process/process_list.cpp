@@ -161,7 +161,10 @@ void GetProcessImagePath(DWORD processId, std::string& path) {
   static EnumProcessModulesFn enumModules = nullptr;
   static GetModuleFileNameExAFn moduleFileName = nullptr;
   if (psapi == nullptr) {
-    psapi = LoadSystemLibrary("psapi.dll");
+    // Called with file-system redirection off, where the system folder's path
+    // names the 64-bit copy: the one the process list loaded beforehand is used.
+    psapi = GetModuleHandleW(L"psapi.dll");
+    if (psapi == nullptr) psapi = LoadSystemLibrary("psapi.dll");
     if (psapi == nullptr) return;
     imageFileName = reinterpret_cast<GetProcessImageFileNameAFn>(
         reinterpret_cast<void*>(GetProcAddress(psapi, "GetProcessImageFileNameA")));

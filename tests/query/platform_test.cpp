@@ -302,6 +302,12 @@ TEST(DynamicLibraryTest, LoadsOnceAndReleases) {
     DynamicLibrary missing;
     EXPECT_EQ(missing.Load("report_tests_no_such.dll"), nullptr);
     EXPECT_EQ(missing.get(), nullptr);
+    // A relative path would be searched for: refused, although the file is there.
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(path.substr(0, path.rfind('\\')).c_str());
+    EXPECT_EQ(missing.Load(".\\qv_second_translation.dll"), nullptr);
+    SetCurrentDirectoryA(current);
     // A failed load holds nothing, so the next call tries again.
     EXPECT_NE(missing.Load(path.c_str()), nullptr);
   }
