@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "log/report_log.h"
@@ -383,7 +384,8 @@ void WriteTopWindowLine(int depth, HWND window, int onCurrentDesktop, int deskto
   WriteTopWindowLineAt(depth, window, onCurrentDesktop, desktopNumber);
 }
 
-void CheckAllIEWindow() {
+namespace {
+void WalkBrowserWindows() {
   WriteDetailLine("CheckAllIEWindow \n");
   g_moduleLinesLeft = g_moduleLineLimit;
   bool found = false;
@@ -451,6 +453,17 @@ void CheckAllIEWindow() {
     WriteUserLine("●ブラウザモジュール/ウィンドウ構成確認 \n");
   else
     WriteUserLine("★ブラウザのウィンドウが見つからない \n");
+}
+}  // namespace
+
+void CheckAllIEWindow() {
+  try {
+    WalkBrowserWindows();
+  } catch (const std::bad_alloc&) {
+    // The section ends early; the companion and its folder must not stay.
+    StopCompanion();
+    throw;
+  }
 }
 
 void SetSectionModuleLineLimit(std::size_t lines) { g_moduleLineLimit = lines; }

@@ -222,9 +222,30 @@ bool RemoveCompanionFolder(const std::wstring& folder, DWORD* error) {
 // (process id and a number); a name that exists is passed over, so no folder
 // that another program made is ever used. The folder is open to the current
 // user only. Returns the folder with its final backslash, or "" with the error.
+// The worker may be ended at any instruction, and the emergency clean-up then
+// deletes what these name: the first character is written last, so a copy
+// cut short is an empty name, never a torn path.
+template <std::size_t N>
+void RememberForEmergency(wchar_t (&slot)[N], const std::wstring& text) {
+  slot[0] = L'\0';
+  MemoryBarrier();
+  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  if (n == 0) return;
+  std::memcpy(slot + 1, text.c_str() + 1, (n - 1) * sizeof(wchar_t));
+  slot[n] = L'\0';
+  MemoryBarrier();
+  slot[0] = text[0];
+}
+
 std::wstring CreateCompanionFolder(const std::wstring& temp, DWORD* error) {
   static unsigned serial = 0;
   CurrentUserOnly security(true);
+  // Without the owner-only descriptor the folder would inherit the rights of
+  // a temporary folder other accounts may write to.
+  if (security.get() == nullptr) {
+    *error = security.error();
+    return std::wstring();
+  }
   *error = ERROR_ALREADY_EXISTS;
   for (int i = 0; i < kFolderNameTries; ++i) {
     char name[48];
@@ -512,8 +533,8 @@ bool StartCompanion() {
   }
   const std::wstring path = folder + kCompanionName;
   // Remembered before the file exists, so an emergency stop can remove them.
-  std::memcpy(g_emergencyFolder, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t));
-  std::memcpy(g_emergencyPath, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+  RememberForEmergency(g_emergencyFolder, folder);
+  RememberForEmergency(g_emergencyPath, path);
   link.folderW = folder;
   if (!ExtractResourceToFile(module, kCompanionName, path.c_str(), &error)) {
     if (error != 0)
@@ -635,17 +656,28 @@ void CompanionEmergencyCleanup() {
   HANDLE process = g_emergencyProcess;
   if (process != nullptr) {
     TerminateProcess(process, 1);
-    WaitForSingleObject(process, 2000);
+    // Within the 1.5 s the dialog gives this clean-up, with room for the deletes.
+    WaitForSingleObject(process, 800);
   }
+  const auto gone = [] {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  };
+  bool fileGone = true;
   if (g_emergencyPath[0] != L'\0') {
-    for (int attempt = 0; attempt < 10 && !DeleteFileW(g_emergencyPath); ++attempt) {
-      if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
+    fileGone = false;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      if (DeleteFileW(g_emergencyPath) || gone()) {
+        fileGone = true;
+        break;
+      }
       Sleep(50);
     }
   }
-  if (g_emergencyFolder[0] != L'\0') {
-    for (int attempt = 0; attempt < 10 && !RemoveDirectoryW(g_emergencyFolder); ++attempt) {
-      if (GetLastError() == ERROR_FILE_NOT_FOUND) break;
+  // A folder that still holds the file cannot go; no time is spent trying.
+  if (fileGone && g_emergencyFolder[0] != L'\0') {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      if (RemoveDirectoryW(g_emergencyFolder) || gone()) break;
       Sleep(50);
     }
   }
