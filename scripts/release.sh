@@ -179,7 +179,7 @@ chmod 644 "$work/out/RELEASE.txt" "$work/out/SHA256SUMS"
 
 # Swap the finished folder into place; cleanup puts the earlier one back if that fails.
 if [ -e "$RELEASE_DIR" ]; then mv "$RELEASE_DIR" "$work/previous"; fi
-mv "$work/out" "$RELEASE_DIR" || fail "cannot move the finished release into $RELEASE_DIR"
+mv -T "$work/out" "$RELEASE_DIR" || fail "cannot move the finished release into $RELEASE_DIR"
 done_ok=1
 if [ "$sign" = 1 ]; then
   echo "release: $RELEASE_DIR: Report $version signed by $subject${TS_URL:+, time-stamped by $TS_URL}"
