@@ -36,14 +36,30 @@ std::vector<char> LoadVersionBlock(const char* path, DWORD extra) {
   WORD length = 0;
   memcpy(&length, block.data(), sizeof length);
   if (2UL * length + 4 + extra <= kFirstReadBytes) return block;
-  // A larger block was cut to the buffer: read it at its own size.
+  // A larger block was cut to the buffer: read it at its own size. The block's
+  // own length, not the resource's, bounds what VerQueryValueA walks and where
+  // it writes its ANSI copies, so the buffer is never smaller than that.
   block.clear();
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
   if (size == 0) return block;
-  block.assign(static_cast<size_t>(size) + extra, 0);
-  if (!GetFileVersionInfoA(path, 0, size + extra, block.data())) block.clear();
+  const DWORD room = (size > 2UL * length + 4 ? size : 2UL * length + 4) + extra;
+  block.assign(room, 0);
+  if (!GetFileVersionInfoA(path, 0, room, block.data())) {
+    block.clear();
+    return block;
+  }
+  memcpy(&length, block.data(), sizeof length);
+  if (2UL * length + 4 + extra > room) block.clear();  // the file changed between the reads
   return block;
+}
+
+// A text's length up to its terminator, within the block: the length
+// VerQueryValueA gives may count characters where the ANSI copy has bytes.
+std::size_t TextLength(const std::vector<char>& block, const void* value) {
+  const char* text = static_cast<const char*>(value);
+  if (text < block.data() || text >= block.data() + block.size()) return 0;
+  return strnlen(text, static_cast<std::size_t>(block.data() + block.size() - text));
 }
 
 bool QueryTranslations(std::vector<char>& block, const DWORD** entries, UINT* count) {
@@ -90,7 +106,7 @@ DWORD VersionTexts(std::vector<char>& block, std::string& companyName, std::stri
     void* value = nullptr;
     UINT length = 0;
     if (VerQueryValueA(block.data(), sub, &value, &length) && value != nullptr) {
-      field.text->assign(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
+      field.text->assign(static_cast<const char*>(value), TextLength(block, value));
       // Any maker writes these texts, and every caller puts them into report
       // lines: a line break inside one would start a line of its own.
       BlankControls(&(*field.text)[0]);
@@ -118,7 +134,7 @@ VersionQuad GetProductVersionQuad(const char* path) {
     UINT length = 0;
     if (!VerQueryValueA(block.data(), sub, &value, &length) || value == nullptr || length == 0) continue;
     // The value may lack its terminator at the block's end: copy it bounded.
-    std::string text(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
+    std::string text(static_cast<const char*>(value), TextLength(block, value));
     unsigned parts[4] = {0, 0, 0, 0};
     if (ScanVersionParts(text.c_str(), '.', parts) == 4) return MakeVersionQuad(parts[0], parts[1], parts[2], parts[3]);
   }

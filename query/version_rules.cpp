@@ -61,7 +61,9 @@ std::string VersionQuadText(VersionQuad v) {
 bool MayNameNonDiskFile(const char* path) {
   if (path == nullptr || *path == '\0') return false;
   const auto slash = [](char c) { return c == '\\' || c == '/'; };
-  if (slash(path[0]) && slash(path[1])) return true;
+  // "\\.\pipe\x", "\??\pipe\x" and other names from the root of a device
+  // space: only an open tells what they are.
+  if (slash(path[0])) return true;
   const char* name = FileNamePart(path);
   const char* forward = std::strrchr(name, '/');  // never a cp932 trail byte
   if (forward != nullptr) name = forward + 1;

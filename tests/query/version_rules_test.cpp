@@ -98,7 +98,8 @@ TEST(IsVersionInRangeTest, MissingLimitsReadAsZero) {
 
 TEST(MayNameNonDiskFileTest, PipesDevicesAndServerPathsAreAskedFirst) {
   for (const char* path : {"\\\\.\\pipe\\x", "\\\\?\\C:\\a.dll", "//server/pipe/x", "\\\\server\\share\\a.exe",
-                           "C:\\dir\\CON", "nul.txt", "C:\\x\\com1.dll", "C:/x/LPT9", "aux .exe", "CONOUT$"})
+                           "\\??\\pipe\\x", "/dev/x", "C:\\dir\\CON", "nul.txt", "C:\\x\\com1.dll", "C:/x/LPT9",
+                           "aux .exe", "CONOUT$"})
     EXPECT_TRUE(MayNameNonDiskFile(path)) << path;
   for (const char* path : {"", "C:\\Program Files\\a.exe", "C:\\x\\console.dll", "com10", "C:\\\x95\x5C\\CONX",
                            "winword.exe", "C:\\con\\a.dll"})
