@@ -74,7 +74,8 @@ const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueN
   char name[kNameBuffer];
   for (DWORD index = 0; EnumSubkey(key.get(), index, name); ++index) {
     if (depth >= kRegistryWalkDepth) {
-      WriteDetailLine("SearchReg 階層が深すぎるため以下を検索せず <%.*s> \n", WholeCharsLength(subkey, 199), subkey);
+      const std::string shown = WithoutControls(subkey);
+      WriteDetailLine("SearchReg 階層が深すぎるため以下を検索せず <%.*s> \n", WholeCharsLength(shown, 199), shown.c_str());
       break;
     }
     const RegMatchEntry* hit = SearchKey(key.get(), name, valueName, checkSubkey, kind, table, depth + 1);
@@ -105,6 +106,9 @@ void WriteValueLine(const std::string& indent, const char* name, DWORD type, con
 struct DumpBudget {
   unsigned keys;
   bool stopped;
+  // Values are counted by the bytes their lines may take: a key may hold a
+  // million values with names of 16,383 characters.
+  unsigned long long valueBytes;
 };
 
 void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth, DumpBudget& budget) {
@@ -125,7 +129,12 @@ void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth
 
   std::vector<char> name(kLongValueName);
   BYTE data[kDataBuffer];
-  for (DWORD index = 0;; ++index) {
+  for (DWORD index = 0; !budget.stopped; ++index) {
+    if (budget.valueBytes < kLongValueName + kDataBuffer + 64) {
+      WriteDetailLine("%s\t※値が多すぎるため以下を省略しました <%s> \n", indent.c_str(), shown.c_str());
+      budget.stopped = true;
+      break;
+    }
     DWORD nameSize = kLongValueName;
     DWORD dataSize = kDataBuffer;
     DWORD type = 0;
@@ -140,11 +149,13 @@ void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth
       }
       BlankControls(name.data());
       WriteValueLine(indent, name.data(), type, data, dataSize, false);
+      budget.valueBytes -= nameSize + 64;
       continue;
     }
     if (result != ERROR_SUCCESS) break;
     BlankControls(name.data());
     WriteValueLine(indent, name.data(), type, data, dataSize, true);
+    budget.valueBytes -= nameSize + dataSize + 64;
   }
 
   const std::string childIndent = indent + "\t";
@@ -171,7 +182,8 @@ const RegMatchEntry* SearchReg(HKEY root, const char* subkey, const char* valueN
   return SearchKey(root, subkey, valueName, checkSubkey, kind, table, 0);
 }
 
-void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys) {
-  DumpBudget budget = {maxKeys > 0 ? maxKeys : 1, false};
+void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys,
+                unsigned long long maxValueBytes) {
+  DumpBudget budget = {maxKeys > 0 ? maxKeys : 1, false, maxValueBytes};
   DumpKey(root, subkey, indent ? indent : "", 0, budget);
 }

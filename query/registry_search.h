@@ -14,7 +14,10 @@ const unsigned kRegistryDumpMaxKeys = 100000;
 // level indented further by the indent text. Registry links below the key are
 // named, not followed.
 // Tests pass a smaller budget of keys.
-void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys = kRegistryDumpMaxKeys);
+// Bytes the value lines of one dump may take, counted before each value.
+const unsigned long long kRegistryDumpMaxValueBytes = 64ull << 20;
+void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys = kRegistryDumpMaxKeys,
+                unsigned long long maxValueBytes = kRegistryDumpMaxValueBytes);
 
 // Depth-first search of root\subkey and its subkeys for a REG_SZ value named
 // valueName that matches an entry of table (see MatchRegText) in a key that has

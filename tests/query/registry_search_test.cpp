@@ -159,4 +159,10 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
   EXPECT_EQ(" <" + wide + "> \n\t <k0> \n\t </k0> \n\t <k1> \n\t </k1> \n\t※キーが多すぎるため以下を省略しました <" + wide +
                 "> \n </" + wide + "> \n",
             log.Detail());
+  // Values are bounded too: a spent value budget ends the dump with its line.
+  LogCapture values;
+  DumpRegKey(HKEY_CURRENT_USER, kRoot, "", 100, 0);
+  EXPECT_EQ(std::string(" <") + kRoot + "> \n\t※値が多すぎるため以下を省略しました <" + kRoot + "> \n </" + kRoot +
+                "> \n",
+            values.Detail());
 }
