@@ -189,7 +189,7 @@ bool IsPdfAddonEnabled() {
   std::string clsid;
   if (!GetRegString(HKEY_CLASSES_ROOT, kPdfMimeKey, "CLSID", clsid)) return false;
   const std::string key = kAddonSettingsKey + clsid;
-  WriteDetailLine("IsOutOfBrower path=%s \n", key.c_str());
+  WriteDetailLine("IsOutOfBrower path=%s \n", WithoutControls(key).c_str());
   HKEY raw = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return true;
   UniqueRegKey open(raw);

@@ -8,6 +8,7 @@
 #include "query/com_server.h"
 #include "query/cp932_rules.h"
 #include "query/platform.h"
+#include "query/module_line_rules.h"
 
 namespace {
 const char kDocuWorksExtension[] = ".xdw";
@@ -27,7 +28,9 @@ void CheckDocuWorks(const char* upper, const char* lower, bool onWow64) {
     notFound = true;
   } else {
     const std::string path = ServerExecutablePath(registered);
-    const char* program = FileNamePart(path.c_str());
+    // The server path is user-writable; shown without control characters.
+    const std::string programShown = WithoutControls(FileNamePart(path.c_str()));
+    const char* program = programShown.c_str();
     if (onWow64) {
       WriteDetailLineW(L"64bitOS ");
       is64 = IsFile64Bit(path.c_str());

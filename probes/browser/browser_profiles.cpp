@@ -260,7 +260,7 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
     const DWORD attributes = GetFileAttributesA(profile.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
     if (IsLinkedFolder(attributes)) {
-      WriteLinkSkipped(userDataFolder, name.c_str());
+      WriteLinkSkipped(userDataFolder, shown.c_str());
       continue;
     }
     WriteDetailLine("\nProfile \"%.*s\" settings \n", WholeCharsLength(shown, 99), shown.c_str());

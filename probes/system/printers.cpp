@@ -9,6 +9,7 @@
 #include "log/report_log.h"
 #include "probes/system/printer_rules.h"
 #include "query/owner.h"
+#include "query/module_line_rules.h"
 
 namespace {
 const DWORD kEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
@@ -161,7 +162,8 @@ void WritePrinterField(const char* name, const char* text, const void* bufferSta
     return;
   }
   if (field.length == 0) return;
-  const std::string value(text, field.length);
+  // Comments and locations are typed by users and may hold line breaks.
+  const std::string value = WithoutControls(std::string(text, field.length));
   WriteDetailLine(" %s=%s \n", name, value.c_str());
 }
 
@@ -199,7 +201,8 @@ void ListPrinters(decltype(&EnumPrintersA) enumPrinters) {
         portField.place == PrinterFieldPlace::Inside ? std::string(entry.pPortName, portField.length) : "";
     std::string attributes;
     GetPrinterAttributeNames(entry.Attributes, attributes);
-    WriteSupportLine("Type=%s, PortName=%s, Name=%s", attributes.c_str(), port.c_str(), name.c_str());
+    WriteSupportLine("Type=%s, PortName=%s, Name=%s", attributes.c_str(), WithoutControls(port).c_str(),
+                     WithoutControls(name).c_str());
 
     HANDLE raw = nullptr;
     if (!OpenPrinterA(const_cast<char*>(name.c_str()), &raw, nullptr)) {

@@ -12,9 +12,17 @@
 #include "query/owner.h"
 #include "query/platform.h"
 #include "query/cp932_rules.h"
+#include "query/module_line_rules.h"
 #include "query/registry_search.h"
 
 namespace {
+// Device names come from drivers and keys any installer writes: a line break
+// inside one would start a report line of its own.
+void WriteShownLine(const char* format, const char* name) {
+  const std::string shown = WithoutControls(name);
+  WriteDetailLine(format, WholeCharsLength(shown, 199), shown.c_str());
+}
+
 struct VMRegistryRow {
   const char* keyPath;
   const char* valueName;
@@ -197,22 +205,22 @@ const char* GetDiskFriendlyName(int diskNumber, char* buffer, DWORD size) {
   if (found) {
     char enumerator[64], driver[128];
     if (api.Property(set, &device, SPDRP_ENUMERATOR_NAME, enumerator, sizeof enumerator)) {
-      WriteDetailLine("Enumrator %.*s \n", WholeCharsLength(enumerator, 199), enumerator);
+      WriteShownLine("Enumrator %.*s \n", enumerator);
       if (api.Property(set, &device, SPDRP_DRIVER, driver, sizeof driver)) {
-        WriteDetailLine("Driver %.*s \n", WholeCharsLength(driver, 199), driver);
+        WriteShownLine("Driver %.*s \n", driver);
         const std::string path = std::string(kEnumPrefix) + enumerator;
         if (FindFriendlyNameByDriver(HKEY_LOCAL_MACHINE, path.c_str(), driver, buffer, size) != nullptr) {
-          WriteDetailLine("FriendlyName %.*s \n", WholeCharsLength(buffer, 199), buffer);
+          WriteShownLine("FriendlyName %.*s \n", buffer);
           char property[256];
           if (api.Property(set, &device, SPDRP_FRIENDLYNAME, property, sizeof property)) {
-            WriteDetailLine("FRIENDLYNAME %.*s \n", WholeCharsLength(property, 199), property);
+            WriteShownLine("FRIENDLYNAME %.*s \n", property);
           }
           result = buffer;
         }
       }
     }
     if (result == nullptr && api.Property(set, &device, SPDRP_FRIENDLYNAME, buffer, size)) {
-      WriteDetailLine("FRIENDLYNAME %.*s \n", WholeCharsLength(buffer, 199), buffer);
+      WriteShownLine("FRIENDLYNAME %.*s \n", buffer);
       result = buffer;
     }
   }
@@ -238,7 +246,7 @@ bool GetSystemDiskName(char (&name)[256]) {
 
 const wchar_t* FindVMDeviceWith(bool win9x, const char* systemDiskName) {
   if (!win9x && systemDiskName != nullptr && *systemDiskName != '\0') {
-    WriteDetailLine("System Device= %.*s \n", WholeCharsLength(systemDiskName, 199), systemDiskName);
+    WriteShownLine("System Device= %.*s \n", systemDiskName);
     const RegMatchEntry* match = MatchVMName(systemDiskName, 3);
     if (match != nullptr) return match->displayName;
     // Only informs: with a known system disk name, that name alone decides.
