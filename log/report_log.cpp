@@ -30,6 +30,7 @@ HWND g_views[3] = {nullptr, nullptr, nullptr};
 // run however long the text gets. The dialog's timer shows lines of quiet
 // periods. The views get the same bytes, in the same order, as the texts.
 const DWORD kFlushMs = 250;
+const DWORD kMaxFlushGapMs = 4000;
 std::string g_pending[3];      // guarded by g_lock
 // What each view may still take, in bytes (never fewer than its characters),
 // so that a view refuses whole lines instead of cutting one.
@@ -254,7 +255,9 @@ void FlushReportViews(bool wait) {
   std::lock_guard<std::mutex> hold(g_lock);
   g_lastFlush = now;
   const DWORD took = now - start;
-  g_flushGap = took * 8 > kFlushMs ? took * 8 : kFlushMs;
+  // A ceiling keeps a single slow update (the worker waiting out a save)
+  // from freezing the views for minutes.
+  g_flushGap = took * 8 > kFlushMs ? (took * 8 < kMaxFlushGapMs ? took * 8 : kMaxFlushGapMs) : kFlushMs;
 }
 
 HWND AttachedView(ReportLevel level) { return g_views[static_cast<int>(level)]; }
