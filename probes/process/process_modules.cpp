@@ -218,10 +218,6 @@ bool RemoveCompanionFolder(const std::wstring& folder, DWORD* error) {
   return false;
 }
 
-// A new folder for the companion in the temporary folder, named by this run
-// (process id and a number); a name that exists is passed over, so no folder
-// that another program made is ever used. The folder is open to the current
-// user only. Returns the folder with its final backslash, or "" with the error.
 // The worker may be ended at any instruction, and the emergency clean-up then
 // deletes what these name: the first character is written last, so a copy
 // cut short is an empty name, never a torn path.
@@ -229,14 +225,19 @@ template <std::size_t N>
 void RememberForEmergency(wchar_t (&slot)[N], const std::wstring& text) {
   slot[0] = L'\0';
   MemoryBarrier();
-  const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-  if (n == 0) return;
+  // A path that does not fit is not kept: a cut one would name another file.
+  const std::size_t n = text.size();
+  if (n == 0 || n >= N) return;
   std::memcpy(slot + 1, text.c_str() + 1, (n - 1) * sizeof(wchar_t));
   slot[n] = L'\0';
   MemoryBarrier();
   slot[0] = text[0];
 }
 
+// A new folder for the companion in the temporary folder, named by this run
+// (process id and a number); a name that exists is passed over, so no folder
+// that another program made is ever used. The folder is open to the current
+// user only. Returns the folder with its final backslash, or "" with the error.
 std::wstring CreateCompanionFolder(const std::wstring& temp, DWORD* error) {
   static unsigned serial = 0;
   CurrentUserOnly security(true);
