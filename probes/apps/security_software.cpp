@@ -12,7 +12,7 @@
 #include "query/platform.h"
 
 namespace {
-const char kConfirmed[] = "●Security確認 %.*s %.*s \n";
+const char kConfirmed[] = "●Security確認 %s %s \n";
 // Definition files are small; anything beyond this is not read.
 const DWORD kMaxTextFile = 1024 * 1024;
 
@@ -48,9 +48,11 @@ std::string ValueOfFirstLine(const std::string& path, const char* prefix) {
   return std::string();
 }
 
-// Company and product, each cut to whole characters.
-void WriteConfirmed(const char* company, const char* product) {
-  WriteUserLine(kConfirmed, WholeCharsLength(company, 199), company, WholeCharsLength(product, 199), product);
+// Company and product printed whole: a long name is what the machine holds.
+// Both come from registries and version resources that others write, so a
+// line break inside one must not start a line of its own.
+void WriteConfirmed(const std::string& company, const std::string& product) {
+  WriteUserLine(kConfirmed, WithoutControls(company).c_str(), WithoutControls(product).c_str());
 }
 
 std::string CommonAppDataFolder() {
@@ -69,7 +71,7 @@ void CheckSecuritySoftware() {
     RegReadString(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Norton\\SecurityStatusSDK", "SDKProduct", product);
     RegReadString(HKEY_LOCAL_MACHINE, "Software\\Norton\\SecurityStatusSDK", "SDKProduct", product);
     if (!product.empty()) {
-      WriteConfirmed("Symantec", product.c_str());
+      WriteConfirmed("Symantec", product);
       found = true;
       RemoveSecurityCandidate("symantec");
     }
@@ -78,7 +80,7 @@ void CheckSecuritySoftware() {
     std::string product;
     RegReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\TrendMicro\\PC-cillin", "ProductName", product);
     if (!product.empty()) {
-      WriteConfirmed("TrendMicro", product.c_str());
+      WriteConfirmed("TrendMicro", product);
       found = true;
       RemoveSecurityCandidate("trend");
     }
@@ -95,14 +97,14 @@ void CheckSecuritySoftware() {
     std::string product;
     RegReadString(HKEY_LOCAL_MACHINE, "Software\\Kingsoft\\AntiVirus\\SetupOem", "kav32", product);
     if (!product.empty()) {
-      WriteConfirmed("Kingsoft", product.c_str());
+      WriteConfirmed("Kingsoft", product);
       found = true;
       RemoveSecurityCandidate("kingsoft");
     }
   }
 
   if (!SecurityCandidates.empty()) found = true;
-  for (const auto& candidate : SecurityCandidates) WriteConfirmed(candidate.first.c_str(), candidate.second.c_str());
+  for (const auto& candidate : SecurityCandidates) WriteConfirmed(candidate.first, candidate.second);
 
   std::string application;
   RegReadString(HKEY_LOCAL_MACHINE, "Software\\TrendMicro\\PC-cillinNTCorp\\CurrentVersion", "Application Path",
@@ -112,8 +114,7 @@ void CheckSecuritySoftware() {
     std::string date;
     GetFilesTimeString(TrendPatternFiles(application, version).c_str(), date);
     if (!version.empty()) {
-      WriteUserLine("●Trend Micro VirusBuster確認 ver=%.*s 日付=%.*s \n", WholeCharsLength(version, 99),
-                    version.c_str(), WholeCharsLength(date, 99), date.c_str());
+      WriteUserLine("●Trend Micro VirusBuster確認 ver=%s 日付=%s \n", version.c_str(), date.c_str());
       found = true;
     }
   }
@@ -126,8 +127,7 @@ void CheckSecuritySoftware() {
       std::string date;
       GetFilesTimeString((defs + name + "\\*.*").c_str(), date);
       if (!name.empty()) {
-        WriteUserLine("●Symantec Norton AntiVirus確認 ver=%.*s 日付=%.*s \n", WholeCharsLength(name, 99), name.c_str(),
-                      WholeCharsLength(date, 99), date.c_str());
+        WriteUserLine("●Symantec Norton AntiVirus確認 ver=%s 日付=%s \n", name.c_str(), date.c_str());
         found = true;
       }
     }

@@ -52,9 +52,8 @@ bool CheckBrowser(const BrowserTexts& t, bool wow64) {
 
   std::string company, original, product, productVersion;
   ReadFileVersionInfo(path.c_str(), company, original, product, productVersion);
-  WriteSupportLine("%.*s, %.*s, %.*s, \"%.*s\" \n", WholeCharsLength(original, 199), original.c_str(),
-                   WholeCharsLength(company, 199), company.c_str(), WholeCharsLength(product, 199), product.c_str(),
-                   WholeCharsLength(productVersion, 199), productVersion.c_str());
+  WriteSupportLine("%s, %s, %s, \"%s\" \n", original.c_str(), company.c_str(), product.c_str(),
+                   productVersion.c_str());
 
   const VersionQuad version = GetFileVersionQuad(path.c_str());
   if (version == 0) {

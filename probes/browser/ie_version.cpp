@@ -4,7 +4,6 @@
 
 #include "log/report_log.h"
 #include "probes/browser/ie_version_rules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/owner.h"
 #include "query/system_library.h"
@@ -50,8 +49,7 @@ bool CheckInternetExplorerWith(VersionQuad fileVersion, const char* upper, const
                    VersionPart(fileVersion, 1), VersionPart(fileVersion, 2), VersionPart(fileVersion, 3));
   std::string regVersion, regBuild;
   GetIEVersionFromRegistry(regVersion, regBuild);
-  WriteSupportLine("InternetExplorer reg version %.*s , build %.*s \n", WholeCharsLength(regVersion, 199),
-                   regVersion.c_str(), WholeCharsLength(regBuild, 199), regBuild.c_str());
+  WriteSupportLine("InternetExplorer reg version %s , build %s \n", regVersion.c_str(), regBuild.c_str());
 
   std::string text;
   VersionQuad version = fileVersion;
@@ -68,14 +66,14 @@ bool CheckInternetExplorerWith(VersionQuad fileVersion, const char* upper, const
 
   switch (JudgeIeVersion(version, upper, lower)) {
     case IeVerdict::InRange:
-      WriteUserLine("●InternetExplorer確認 %.*s \n", WholeCharsLength(text, 199), text.c_str());
+      WriteUserLine("●InternetExplorer確認 %s \n", text.c_str());
       return true;
     case IeVerdict::PreRelease:
       WriteSupportLine("β版のInternetExplorerなので動作対象外 \n");
-      WriteUserLine("★InternetExplorer動作対象外(β版) %.*s \n", WholeCharsLength(text, 199), text.c_str());
+      WriteUserLine("★InternetExplorer動作対象外(β版) %s \n", text.c_str());
       return false;
     default:
-      WriteUserLine("★InternetExplorer動作対象外 %.*s \n", WholeCharsLength(text, 199), text.c_str());
+      WriteUserLine("★InternetExplorer動作対象外 %s \n", text.c_str());
       return false;
   }
 }

@@ -12,7 +12,6 @@
 namespace {
 const wchar_t kHostKey[] = L"Software\\Google\\Chrome\\NativeMessagingHosts\\orbwell_lg4lpv";
 const DWORD kValueBytes = 324;
-const int kShownBytes = 199;
 
 std::string WideToAnsi(const wchar_t* wide) {
   const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
@@ -62,11 +61,9 @@ bool CheckNativeMessaging() {
     return false;
   }
   const ByteSpan span = FindManifestPathValue(data.data(), got);
-  // Like every inserted text the value is shown up to 199 bytes, whole
-  // characters only, and its line breaks (a last member runs to the end of
-  // the file) become blanks so the value stays on its line.
-  const int shownLength = WholeCharsLength(data.data() + span.start, span.length, kShownBytes);
-  const std::string shown = WithoutControls(std::string(data.data() + span.start, static_cast<std::size_t>(shownLength)));
+  // The value is shown with its whole length; its line breaks (a last member
+  // runs to the end of the file) become blanks so it stays on its line.
+  const std::string shown = WithoutControls(std::string(data.data() + span.start, span.length));
   WriteSupportLine("%.99s   : %s", "\"path\"", shown.c_str());
   if (IsAcceptedHostValue(data.data(), got, span.start)) {
     WriteUserLine("●NativeMessaging確認");

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "query/cp932_rules.h"
 
 int ScalePercent(int pixels, int extent) {
   // A monitor without width or height has no meaningful scale.
@@ -51,9 +50,9 @@ std::string MonitorScaleSummary::Add(int index, const MonitorRow& r) {
   list_ += text;
 
   std::snprintf(text, sizeof text,
-                "モニター %d:[%.*s] メインモニター:%d 仮想RECT:%5d,%5d,%5d,%5d[%5dx%5d] "
+                "モニター %d:[%s] メインモニター:%d 仮想RECT:%5d,%5d,%5d,%5d[%5dx%5d] "
                 "ディスプレイ設定RECT:%5d,%5d,%5d,%5d[%5dx%5d] 表示倍率:%d%%,%d%%\n",
-                index, WholeCharsLength(r.device, 32), r.device.c_str(), r.main ? 1 : 0, r.left, r.top, r.right,
+                index, r.device.c_str(), r.main ? 1 : 0, r.left, r.top, r.right,
                 r.bottom, width, height, r.displayX, r.displayY, r.displayX + r.pixelWidth, r.displayY + r.pixelHeight,
                 r.pixelWidth, r.pixelHeight, scaleX, scaleY);
   return text;

@@ -71,18 +71,17 @@ TEST_F(SecuritySoftware, TrendMicroKeysPatternFileAndCandidates) {
   ScratchKey trend(HKEY_LOCAL_MACHINE, "SOFTWARE\\TrendMicro");
   trend.SetString("PC-cillin", "ProductName", "ウイルスバスター クラウド");
   trend.SetString("PC-cillinNTCorp\\CurrentVersion", "Application Path", dir.path());
-  dir.Write("updinfo.ini", "[Info]\r\nptnfile_version = 1612300\r\nOther=1\r\n");
+  // A pattern version of 207 bytes and a product name of 248 are printed whole.
+  const std::string longVersion = "1612300" + std::string(200, '9');
+  dir.Write("updinfo.ini", "[Info]\r\nptnfile_version = " + longVersion + "\r\nOther=1\r\n");
   const std::string pattern = dir.Write("lpt$vpn.612", "pattern");
   SetDate(pattern, 2024, 5, 6);
   // Collected from running processes: the Trend Micro process is confirmed by
   // its registry key and so not listed again; the other stays.
   AddSecurityCandidate("Trend Micro Inc.", "Virus Buster Security");
-  AddSecurityCandidate("Example Labs", "Example VIRUS Shield");
-  // A product name of 248 bytes: the verdict keeps the whole characters of its
-  // first 199 bytes (198; the 199th byte starts a character).
-  std::string longName = "Security", shown = "Security";
+  AddSecurityCandidate("Example Labs", "Example VIRUS\tShield");  // the tab is blanked
+  std::string longName = "Security";
   for (int i = 0; i < 120; ++i) longName += "表";
-  for (int i = 0; i < 95; ++i) shown += "表";
   AddSecurityCandidate("Example Japan", longName);
 
   LogCapture log;
@@ -90,9 +89,9 @@ TEST_F(SecuritySoftware, TrendMicroKeysPatternFileAndCandidates) {
   EXPECT_EQ(log.User(),
             "●Security確認 TrendMicro ウイルスバスター クラウド \n"
             "●Security確認 TrendMicro ウイルスバスター Corp \n"
-            "●Security確認 Example Japan " + shown + " \n"
+            "●Security確認 Example Japan " + longName + " \n"
             "●Security確認 Example Labs Example VIRUS Shield \n"
-            "●Trend Micro VirusBuster確認 ver=1612300 日付=2024/05/06 \n");
+            "●Trend Micro VirusBuster確認 ver=" + longVersion + " 日付=2024/05/06 \n");
   EXPECT_EQ(SecurityCandidates.count("Trend Micro Inc."), 0u);
 }
 

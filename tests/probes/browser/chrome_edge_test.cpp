@@ -76,7 +76,8 @@ TEST(ChromeEdge, VersionBitnessProfilesAndVerdict) {
 
 TEST(ChromeEdge, LongJapaneseTextsAreCutBetweenCharacters) {
   // The executable under a long Japanese folder, its company name 300 bytes of
-  // Japanese: the path and version lines keep whole characters of 199 bytes.
+  // Japanese: the path line keeps whole characters of 199 bytes, the version
+  // strings line prints the company name whole.
   ScratchKey chrome(HKEY_CLASSES_ROOT, "ChromeHTML");
   ScratchDir dir("cj");
   // The Japanese starts at an even offset, so the 199th byte is the first of a
@@ -94,7 +95,7 @@ TEST(ChromeEdge, LongJapaneseTextsAreCutBetweenCharacters) {
   LogCapture log;
   EXPECT_TRUE(CheckChromeOn(true));
   std::string company;
-  for (int i = 0; i < 99; ++i) company += "表";
+  for (int i = 0; i < 150; ++i) company += "表";
   EXPECT_EQ(0u, log.Support().find("chrome.exe, " + company + ", Google Chrome, \"120.0.6099.130\" \n"))
       << log.Support();
   EXPECT_EQ(0u, log.Detail().find("Chrome path " + exe.substr(0, 198) + " \n")) << log.Detail();

@@ -83,6 +83,16 @@ TEST(CheckInternetExplorer, RegistryVersionWhenTheFileHasNone) {
     EXPECT_FALSE(CheckInternetExplorerWith(0, "11", "9"));
     EXPECT_EQ("★InternetExplorer動作対象外(β版) 9.0.8112.16420 \n", log.User());
   }
+  // Texts of the whole 260-byte buffer are printed whole, in facts and verdict.
+  const std::string longVersion = "11.0.9600.16384 " + std::string(243, 'x'), longBuild(259, 'b');
+  values.Set("Version", longVersion);
+  values.Set("Build", longBuild);
+  {
+    LogCapture log;
+    EXPECT_TRUE(CheckInternetExplorerWith(0, "11", "11"));
+    EXPECT_NE(std::string::npos, log.Support().find("reg version " + longVersion + " , build " + longBuild + " \n"));
+    EXPECT_EQ("●InternetExplorer確認 " + longVersion + " \n", log.User());
+  }
 }
 
 TEST(CheckInternetExplorer, WrongTypesCountAsAbsent) {

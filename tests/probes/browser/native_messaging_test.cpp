@@ -41,10 +41,10 @@ TEST(NativeMessaging, ManifestShapesRegistryValuesAndFiles) {
        "★NativeMessaging pathの値が不正  \"qmnhost6.exe\" \n"},
       {"e.json", "{\"name\":\"o\",\"type\":\"stdio\"}", false, "\"path\"   : \n", "★NativeMessaging pathの値が不正  \n"},
       {"f.json", "", false, "\"path\"   : \n", "★NativeMessaging pathの値が不正  \n"},
-      // '%' is shown as it stands, and a long value only up to 199 bytes.
+      // '%' is shown as it stands, and a long value whole.
       {"g.json", "{\"path\": \"%s%n" + std::string(5000, 'x') + "\"}", false,
-       "\"path\"   :  \"%s%n" + std::string(193, 'x') + "\n",
-       "★NativeMessaging pathの値が不正  \"%s%n" + std::string(193, 'x') + " \n"},
+       "\"path\"   :  \"%s%n" + std::string(5000, 'x') + "\"}\n",
+       "★NativeMessaging pathの値が不正  \"%s%n" + std::string(5000, 'x') + "\"} \n"},
       // Far larger than any manifest: an unreadable file, not a huge read.
       {"h.json", big, false, "", ""},
   };
