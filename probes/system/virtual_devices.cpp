@@ -245,7 +245,8 @@ bool GetSystemDiskName(char (&name)[256]) {
 }
 
 const wchar_t* FindVMDeviceWith(bool win9x, const char* systemDiskName) {
-  if (!win9x && systemDiskName != nullptr && *systemDiskName != '\0') {
+  // An empty friendly name is still the system disk's name, so it decides.
+  if (!win9x && systemDiskName != nullptr) {
     WriteShownLine("System Device= %.*s \n", systemDiskName);
     const RegMatchEntry* match = MatchVMName(systemDiskName, 3);
     if (match != nullptr) return match->displayName;
@@ -396,11 +397,8 @@ const char* FindMiracast() {
 void checkVM() {
   for (const char* key : kDumpedKeys) DumpRegKey(HKEY_LOCAL_MACHINE, key, "");
   const wchar_t* vm = FindVMDevice();
-  if (vm != nullptr) WriteUserLine("★checkVM: It is VM. 仮想マシンとして実行 %.199s \n", Narrow(vm).c_str());
+  if (vm != nullptr) WriteUserLine("★checkVM: It is VM. 仮想マシンとして実行 %s \n", Narrow(vm).c_str());
   const char* miracast = FindMiracast();
-  if (miracast != nullptr) {
-    WriteUserLine("★checkVM: connected Miracast. Miracastで接続しています %.*s \n", WholeCharsLength(miracast, 199),
-                  miracast);
-  }
+  if (miracast != nullptr) WriteUserLine("★checkVM: connected Miracast. Miracastで接続しています %s \n", miracast);
   if (vm == nullptr && miracast == nullptr) WriteUserLine("●checkVM: 仮想Deviceは見つかりません \n");
 }
