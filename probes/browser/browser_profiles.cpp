@@ -227,9 +227,14 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
   const DWORD size = GetFileSize(file.get(), nullptr);
   ByteBuffer text;
   DWORD got = 0;
-  // A size that cannot be read or is far beyond any real "Local State" counts
-  // as a read failure rather than a huge allocation.
-  if (size == INVALID_FILE_SIZE || size > kLocalStateMaxBytes || text.Allocate(size + 1) == nullptr ||
+  // Far beyond any real "Local State": not read, so memory is not exhausted.
+  // Nothing failed, so no failure verdict: a remark says why it was not read.
+  if (size != INVALID_FILE_SIZE && size > kLocalStateMaxBytes) {
+    WriteUserLine("※\"Local State\"ファイルが大きすぎるため読み込まない %lu バイト path=%.*s \n",
+                  static_cast<unsigned long>(size), WholeCharsLength(localState, 199), localState.c_str());
+    return;
+  }
+  if (size == INVALID_FILE_SIZE || text.Allocate(size + 1) == nullptr ||
       !ReadFile(file.get(), text.data(), size, &got, nullptr)) {
     WriteUserLine("★\"Local State\"ファイル読み込み失敗 path=%.*s", WholeCharsLength(localState, 199),
                   localState.c_str());

@@ -25,7 +25,7 @@ BOUNDS = [
     ("20,004 IE add-on keys", "※アドオンが多すぎるため一覧を打ち切りました "),
     ("a native-messaging path naming a pipe that never answers", "★ファイルが読めない path=\\\\.\\pipe\\hostile_nm"),
     ("an Office server path naming that pipe", "Office .docx path=\\\\.\\pipe\\hostile_nm"),
-    ("a 33 MB Local State", '★"Local State"ファイル読み込み失敗 path='),
+    ("a 33 MB Local State", '※"Local State"ファイルが大きすぎるため読み込まない '),
 ]
 # Exact lines: values of the wrong type read as missing, unterminated texts
 # read whole and no further, directives shown as text.

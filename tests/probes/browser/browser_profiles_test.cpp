@@ -34,6 +34,19 @@ TEST(BrowserProfiles, LocalStateFailuresAndBadInput) {
     EXPECT_EQ(c.user, log.User());
     EXPECT_EQ(c.user, log.Detail());
   }
+  {
+    // Too large to read is a remark, not a read failure.
+    HANDLE big = CreateFileA(dir.Write("Local State", "{").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = kLocalStateMaxBytes + 1;
+    ASSERT_TRUE(SetFilePointerEx(big, end, nullptr, FILE_BEGIN) && SetEndOfFile(big));
+    CloseHandle(big);
+    LogCapture log;
+    CheckBrowserProfilesIn(dir.path());
+    EXPECT_EQ("※\"Local State\"ファイルが大きすぎるため読み込まない " + std::to_string(kLocalStateMaxBytes + 1) +
+                  " バイト path=" + dir.path() + "Local State \n",
+              log.User());
+  }
   // More profile names than the walk takes: it says so after the ones it took.
   std::string many = "{\"profile\":{\"profiles_order\":[\"Default\"";
   for (int i = 1; i <= 1000; ++i) many += ",\"P" + std::to_string(i) + "\"";
