@@ -25,9 +25,6 @@ const unsigned long kExtensionFileMaxBytes = 65536;
 const std::size_t kMaxProfiles = 1000;
 const unsigned kMaxExtensions = 2000;
 const unsigned kMaxVersionsPerExtension = 64;
-// A keyword search reads at most this much of one file.
-const unsigned long long kSearchFileMaxBytes = 64ULL * 1024 * 1024;
-
 // The limits above multiply to hours; the whole walk of one browser has one
 // budget of folder entries and bytes read, far beyond any real user-data folder.
 const unsigned long kWalkMaxEntries = 2000000;
@@ -338,9 +335,9 @@ void ReportExtension(const std::string& versionFolder, const std::string& id, co
   GetManifestValue(permissions, manifest, messages, "permissions", '[', ']');
   std::string finded;
   FindCaptureUse(versionFolder, finded);
-  const std::string shownName = WithoutControls(OneLineText(name)),
-                    shownDescription = WithoutControls(OneLineText(description)),
-                    shownPermissions = WithoutControls(OneLineText(permissions));
+  // Each control byte (a manifest's line breaks too) becomes one blank.
+  const std::string shownName = WithoutControls(name), shownDescription = WithoutControls(description),
+                    shownPermissions = WithoutControls(permissions);
   WriteDetailLine("Extension id=%.*s ver=%.*s name=\"%.*s\" desk=\"%.*s\" finded=%.*s permission=[%.*s] \n",
                   WholeCharsLength(id, 99), id.c_str(), WholeCharsLength(ver, 99), ver.c_str(),
                   WholeCharsLength(shownName, 99), shownName.c_str(), WholeCharsLength(shownDescription, 99),
@@ -355,14 +352,11 @@ bool GetManifestValue(std::string& value, const std::string& manifest, const std
   const ManifestValueKind kind = FindManifestValue(manifest.c_str(), key, opening, closing, text);
   if (kind == ManifestValueKind::None) return false;
   if (kind == ManifestValueKind::Message) {
-    if (!GetLocaleMessage(value, messages, text) && !GetLocaleMessage(value, messages, ToLowerCp932(text))) {
-      return false;
-    }
-  } else {
-    value = text;
+    // A message is used as found, without code-page conversion.
+    return GetLocaleMessage(value, messages, text) || GetLocaleMessage(value, messages, ToLowerCp932(text));
   }
-  // Extension files are UTF-8; the report is in the ANSI code page.
-  if (HasHighBitByte(value)) value = Utf8ToAnsi(value);
+  // Manifest texts are UTF-8; the report is in the ANSI code page.
+  value = HasHighBitByte(text) ? Utf8ToAnsi(text) : text;
   return true;
 }
 
@@ -408,8 +402,9 @@ bool SearchFileForStrings(const std::string& path, const char* const* keywords, 
     return false;
   }
   FileChunks chunks(file.get());
-  const unsigned long long allowed = g_walk.bytes < kSearchFileMaxBytes ? g_walk.bytes : kSearchFileMaxBytes;
-  const int index = SearchChunksForKeywords(chunks, keywords, allowed);
+  // The whole file is searched; only the walk's budget can end it early, and
+  // then a line says where.
+  const int index = SearchChunksForKeywords(chunks, keywords, g_walk.bytes);
   if (index < 0 && g_walk.bytes == 0) StopWalk(path);
   if (index < 0) return false;
   finded += keywords[index];

@@ -170,23 +170,6 @@ bool HasHighBitByte(const std::string& text) {
   return false;
 }
 
-std::string OneLineText(const std::string& text) {
-  std::string line;
-  line.reserve(text.size());
-  bool inRun = false;
-  for (char c : text) {
-    // Control bytes are never cp932 trail bytes, so this cannot split a character.
-    if (c == '\r' || c == '\n' || c == '\t') {
-      if (!inRun) line += ' ';
-      inRun = true;
-    } else {
-      line += c;
-      inRun = false;
-    }
-  }
-  return line;
-}
-
 bool IsScriptFileName(const char* name) {
   const char* dot = std::strrchr(name, '.');
   return dot != nullptr && EqualsNoCaseCp932(dot + 1, "js");

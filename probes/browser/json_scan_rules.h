@@ -43,9 +43,6 @@ bool FindLocaleMessage(const char* messages, const char* name, std::string& mess
 // True when any byte has its high bit set (text to be read as UTF-8).
 bool HasHighBitByte(const std::string& text);
 
-// Every run of CR, LF and TAB becomes one blank, so a value stays on its line.
-std::string OneLineText(const std::string& text);
-
 // True when the name after its last '.' is "js" in any case.
 bool IsScriptFileName(const char* name);
 

@@ -43,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (FindManifestValue(text.c_str(), name, list ? '[' : '"', list ? ']' : '"', out) == ManifestValueKind::Message) {
       FindLocaleMessage(text.c_str(), out.c_str(), out);
     }
-    OneLineText(out);
   }
   const ByteSpan span = FindManifestPathValue(text.data(), text.size());
   if (span.start > text.size() || span.length > text.size() - span.start) __builtin_trap();

@@ -84,6 +84,10 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
   dir.Write(ext + "lantern\\1.2.0_0\\js\\lib\\capture.JS", std::string(4086, ' ') + "chrome.tabs.captureVisibleTab(0);");
   dir.Write(ext + "scrap\\2.0\\_locales\\en\\messages.json", "{\"t\":{\"message\":\"Acrobat\"}}");
   dir.Write(ext + "stray.txt", "not an extension");
+  // A message holding UTF-8 is used as found; a keyword past 64 MB is found.
+  dir.Write(ext + "msg\\1.0\\manifest.json", "{\"name\": \"__MSG_n__\", \"description\": \"\xE8\xA1\xA8\"}");
+  dir.Write(ext + "msg\\1.0\\_locales\\en\\messages.json", "{\"n\": {\"message\": \"\xE8\xA1\xA8\"}}");
+  dir.Write(ext + "msg\\1.0\\huge.js", std::string(65 << 20, ';') + "chrome.tabs.captureVisibleTab");
   // A locked script, a locale folder without English, and a keyword below
   // the depth the search goes to.
   const std::string locked = dir.Write(ext + "odd\\1.0\\held.js", "chrome.tabs.captureVisibleTab");
@@ -115,8 +119,10 @@ TEST(BrowserProfiles, ExtensionLinesFromManifestsLocalesAndScripts) {
   for (const std::string& line : {
            std::string("\nProfile \"Default\" settings \n-----------\nExtensions\n-----------\n"),
            std::string("Extension id=lantern ver=1.2.0_0 name=\"Lantern Guard\" desk=\"表示の確認 100%s\" "
-                       "finded=chrome.tabs.captureVisibleTab, permission=[     \"tabs\",     \"nativeMessaging\"   ] \n"),
+                       "finded=chrome.tabs.captureVisibleTab, permission=[      \"tabs\",      \"nativeMessaging\"    ] \n"),
            std::string("Extension id=scrap ver=2.0 name=\"\" desk=\"\" finded=Acrobat, permission=[] \n"),
+           std::string("Extension id=msg ver=1.0 name=\"\xE8\xA1\xA8\" desk=\"表\" "
+                       "finded=chrome.tabs.captureVisibleTab, permission=[] \n"),
            "ファイルが開けない 32 " + locked + " \n",
            "ファイルが開けない 3 " + odd + "_locales\\en\\messages.json \n",
            std::string("※フォルダーが深すぎるため検索を打ち切りました "),

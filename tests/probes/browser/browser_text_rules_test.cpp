@@ -77,7 +77,6 @@ TEST(BrowserTextRules, ManifestValuesAndLocaleMessages) {
   EXPECT_FALSE(FindLocaleMessage(messages, "appName", text));
   EXPECT_FALSE(FindLocaleMessage(messages, "other", text));
   EXPECT_FALSE(FindLocaleMessage("{\"k\":{\"message\":\"open", "k", text));
-  EXPECT_EQ(" \"tabs\",   \"b\" ", OneLineText("\r\n\t\"tabs\",\r\n  \"b\"\n"));
   EXPECT_TRUE(IsScriptFileName("a.min.JS"));
   EXPECT_FALSE(IsScriptFileName("a.json"));
 }
