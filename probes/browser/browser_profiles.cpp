@@ -47,7 +47,9 @@ HANDLE OpenForReading(const std::string& path) {
 
 bool IsDotName(const char* name) { return name[0] == '.'; }
 bool IsDirectory(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-// Junctions and symbolic links may lead back up the tree: never entered.
+// Junctions and symbolic links may lead back up the tree: the recursive
+// search never enters them. The listings of fixed depth follow them, as
+// users move profiles to another drive with a junction.
 bool IsLinkedFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
 void WriteLinkSkipped(const std::string& folder, const char* name) {
@@ -261,19 +263,11 @@ void CheckBrowserProfilesIn(const std::string& userDataFolder) {
     const std::string profile = userDataFolder + name;
     const DWORD attributes = GetFileAttributesA(profile.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    if (IsLinkedFolder(attributes)) {
-      WriteLinkSkipped(userDataFolder, shown.c_str());
-      continue;
-    }
     WriteDetailLine("\nProfile \"%.*s\" settings \n", WholeCharsLength(shown, 99), shown.c_str());
     WriteDetailLine("-----------\n");
     WriteDetailLine("Extensions\n");
     WriteDetailLine("-----------\n");
-    const DWORD extensions = GetFileAttributesA((profile + "\\Extensions").c_str());
-    if (extensions != INVALID_FILE_ATTRIBUTES && IsLinkedFolder(extensions))
-      WriteLinkSkipped(profile + "\\", "Extensions");
-    else
-      ListExtensions(profile + "\\Extensions\\");
+    ListExtensions(profile + "\\Extensions\\");
     WriteDetailLine("-----------\n");
   }
   if (cut) {
@@ -291,10 +285,6 @@ void ListExtensions(const std::string& extensionsFolder) {
   do {
     if (!SpendEntry(extensionsFolder)) return;
     if (IsDotName(entry.cFileName) || !IsDirectory(entry)) continue;
-    if (IsLinkedFolder(entry.dwFileAttributes)) {
-      WriteLinkSkipped(extensionsFolder, entry.cFileName);
-      continue;
-    }
     if (++extensions > kMaxExtensions) {
       WriteDetailLine("※拡張機能が多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(extensionsFolder, 199),
                       extensionsFolder.c_str());
@@ -309,10 +299,6 @@ void ListExtensions(const std::string& extensionsFolder) {
     do {
       if (!SpendEntry(idFolder)) return;
       if (IsDotName(versionEntry.cFileName) || !IsDirectory(versionEntry)) continue;
-      if (IsLinkedFolder(versionEntry.dwFileAttributes)) {
-        WriteLinkSkipped(idFolder, versionEntry.cFileName);
-        continue;
-      }
       if (++count > kMaxVersionsPerExtension) {
         WriteDetailLine("※バージョンが多すぎるため一覧を打ち切りました %.*s \n", WholeCharsLength(idFolder, 199),
                         idFolder.c_str());
