@@ -331,9 +331,13 @@ void WriteTopWindowLineAt(int depth, HWND window, int onCurrentDesktop, int desk
     if (std::strcmp(f.className, "Progman") == 0) {
       WriteMagnification("3", r, Convert(g_logicalToPhysicalPerMonitor, nullptr, r));
       if (HWND own = OwnProgramWindow()) WriteMagnification("4", r, Convert(g_logicalToPhysicalPerMonitor, own, r));
-      if (const auto aware = GetLoadedProc<IsProcessDpiAwareFn>("user32.dll", "IsProcessDPIAware"))
-        WriteSupportLine("DPIAware %d", aware() ? 1 : 0);
     }
+  }
+  // Every desktop window says whether Report runs DPI-aware, also on systems
+  // before 8.1 that lack the per-monitor conversion.
+  if (std::strcmp(f.className, "Progman") == 0) {
+    if (const auto aware = GetLoadedProc<IsProcessDpiAwareFn>("user32.dll", "IsProcessDPIAware"))
+      WriteSupportLine("DPIAware %d", aware() ? 1 : 0);
   }
 
   if (depth >= kMaxWindowTreeDepth) return;  // dialogs inside dialogs end somewhere
@@ -467,6 +471,11 @@ void CheckAllIEWindow() {
 }
 
 void SetSectionModuleLineLimit(std::size_t lines) { g_moduleLineLimit = lines; }
+
+void ForgetPerMonitorPointConversion() {
+  g_pointFunctionsResolved = true;
+  g_logicalToPhysicalPerMonitor = nullptr;
+}
 
 bool IsWindows10OrLater() {
   if (g_windows10 == Answer::NotAsked)

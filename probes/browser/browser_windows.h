@@ -9,6 +9,9 @@ void CheckAllIEWindow();
 // Test hook: the lines all module listings of one CheckAllIEWindow may write
 // (50,000 otherwise).
 void SetSectionModuleLineLimit(std::size_t lines);
+// Test hook: from now on behave as Windows 7 and 8.0, which lack
+// LogicalToPhysicalPointForPerMonitorDPI.
+void ForgetPerMonitorPointConversion();
 
 // The tree line of window, then the trees of its children one level deeper.
 void DumpWindowTree(int depth, HWND window);

@@ -166,6 +166,30 @@ TEST(BrowserWindows, DialogsAreFollowedByTheirControl) {
   EXPECT_NE(other_log.Support().find("\t1\t2\t0\tStatic\tother text\t\n"), std::string::npos);
 }
 
+TEST(BrowserWindows, EveryDesktopWindowSaysWhetherReportIsDpiAware) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "Progman";
+  RegisterClassA(&wc);
+  HWND desktop = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 100, 80, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+  ASSERT_NE(desktop, nullptr);
+  const std::string aware = std::string("DPIAware ") + (IsProcessDPIAware() ? "1" : "0") + "\n";
+  // With and then without the per-monitor conversion (Windows 7 and 8.0).
+  for (bool perMonitor : {true, false}) {
+    if (!perMonitor) ForgetPerMonitorPointConversion();
+    LogCapture log;
+    WriteTopWindowLine(0, desktop, 1, 0);
+    const std::string support = log.Support();
+    EXPECT_EQ(support.size() - aware.size(), support.find(aware)) << support;
+    if (!perMonitor) {
+      EXPECT_EQ(std::string::npos, support.find("拡大表示3")) << support;
+    }
+  }
+  DestroyWindow(desktop);
+}
+
 TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {
   ChildProcess host(Host("deep:140"));
   ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
