@@ -351,6 +351,11 @@ Fn NtdllProc(HMODULE ntdll, const char* name) {
 
 void SetRunningSection(const char* header) { g_section = header; }
 
+void ReserveRescueStack() {
+  ULONG bytes = 32 * 1024;
+  SetThreadStackGuarantee(&bytes);
+}
+
 void InstallCrashNet() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (ntdll == nullptr) return;
@@ -378,6 +383,18 @@ void InstallCrashNet() {
   if (g_boxThread == nullptr) return;
   g_rescueThread = CreateThread(nullptr, 64 * 1024, &RescueThread, nullptr, 0, &g_rescueThreadId);
   if (g_rescueThread == nullptr) return;
+  ReserveRescueStack();
+  // 32-bit programs on 64-bit Windows 7 lose a fault inside a window
+  // procedure called back from the kernel unless told not to.
+  typedef BOOL(WINAPI * PolicyGetFn)(LPDWORD);
+  typedef BOOL(WINAPI * PolicySetFn)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  const auto getPolicy = reinterpret_cast<PolicyGetFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessUserModeExceptionPolicy")));
+  const auto setPolicy = reinterpret_cast<PolicySetFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessUserModeExceptionPolicy")));
+  DWORD policy = 0;
+  if (getPolicy != nullptr && setPolicy != nullptr && getPolicy(&policy)) setPolicy(policy & ~1u);
   SetUnhandledExceptionFilter(&CrashFilter);
   std::set_terminate(&CrashOnTerminate);
 }

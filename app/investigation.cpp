@@ -91,6 +91,7 @@ void WriteLoaderLines() {
 
 // InvestigationRunning was set by StartInvestigation before this thread began.
 DWORD WINAPI InvestigationDriver(LPVOID) {
+  ReserveRescueStack();
   RemoveDeadCompanionFolders();
   WriteLoaderLines();
   RunInvestigationSections();

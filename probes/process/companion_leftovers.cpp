@@ -41,7 +41,8 @@ std::vector<unsigned char> TokenSid(HANDLE token, TOKEN_INFORMATION_CLASS kind) 
 }
 
 // Owned by this user (or by the default owner this user's objects get) and
-// open to this user alone, as Report makes the folder.
+// open to this user alone, as Report makes the folder. An entry for the
+// system account is allowed: it has every right anyway, and some systems add it.
 bool OwnerOnly(const std::wstring& folder) {
   UniqueHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
@@ -65,7 +66,8 @@ bool OwnerOnly(const std::wstring& folder) {
     if (!GetAce(dacl, i, &ace)) return false;
     const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
     if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
-    if (!EqualSid(const_cast<DWORD*>(&allowed->SidStart), userSid)) return false;
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    if (!EqualSid(sid, userSid) && !IsWellKnownSid(sid, WinLocalSystemSid)) return false;
   }
   return true;
 }

@@ -51,6 +51,19 @@ check "the section after the fault never ran" bash -c '! grep -q "^セキュリ�
 check "no new file is left beside the report" bash -c '[ "$(ls "$1" | sort | tr "\n" " ")" = "Report.exe report_o.txt " ]' _ \
   "$DRIVE_C/ReportTool"
 
+echo "== the same fault where report_o.txt cannot be written: the Documents folder"
+rm -f "$REPORT_OUT"; mkdir "$REPORT_OUT"  # a folder of that name is never replaced
+drive "$WORK/fault-docs.txt" fault-16
+box=$(result_value "$WORK/fault-docs.txt" rescue-text)
+dated=$(find "$WINEPREFIX"* -name "$(date +%Y%m%d).txt" -newer "$WORK/fault.txt" 2> /dev/null | head -n 1)
+echo "     the box said: $box"
+check "the box names the Documents folder and the date's name" bash -c '[[ "$1" == *"\\$2.txt" && "$1" != *ReportTool* ]]' _ \
+  "$box" "$(date +%Y%m%d)"
+check "the rescued report there names the section" grep -q \
+  "^※調査中に例外が発生したため調査を中断しました 実行中の調査: プロセス一覧 例外コード: C0000005 " \
+  <<< "$( [ -n "$dated" ] && utf8 "$dated")"
+rmdir "$REPORT_OUT"
+
 if [ "$REPORT_KIND" = wow64 ]; then
   echo "== a fault while the companion runs (ブラウザのモジュール/ウィンドウ構成確認)"
   temp="$WORK/temp-companion"; mkdir -p "$temp"

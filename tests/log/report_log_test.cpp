@@ -1,10 +1,12 @@
 // The report log's levels, its live views and the report file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "log/report_log.h"
 #include "query/owner.h"
@@ -171,6 +173,21 @@ TEST_F(ViewsTest, VisibleViewsHoldMoreThanTheDefaultEditLimitAndTheHiddenOneWhol
 
 // ---- The report file ------------------------------------------------------
 
+// The names of the files in folder, sorted, each followed by a blank.
+std::string FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &entry)) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(entry.cFileName);
+  }
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string& name : names) out += name + " ";
+  return out;
+}
+
 class ReportFileTest : public ::testing::Test {
  protected:
   ReportFileTest() : dir_("app_report") {}
@@ -227,6 +244,7 @@ TEST_F(ReportFileTest, EndTimeFillsTheHeaderAndASecondSaveReplacesTheFile) {
   const std::string second = ReadWholeFile(path);
   EXPECT_EQ(second, Expected("[Report.exe 0.0.0.0]調査結果 2026/12/07 09:05:03.045\n"));
   EXPECT_NE(second.find("added between the saves\r\n"), std::string::npos);
+  EXPECT_EQ(FilesIn(dir_.path()), "again.txt ");
 }
 
 TEST_F(ReportFileTest, UnopenablePathsFailWithTheirErrorAndWriteNothing) {
@@ -243,9 +261,11 @@ TEST_F(ReportFileTest, UnopenablePathsFailWithTheirErrorAndWriteNothing) {
   ASSERT_TRUE(lock.valid());
   error = 0;
   EXPECT_FALSE(WriteReportFile(held.c_str(), &error));
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
   lock.reset();
   EXPECT_EQ(ReadWholeFile(held), "held");
+  // A failed save leaves no file of its own behind.
+  EXPECT_EQ(FilesIn(dir_.path()), "held.txt ");
 }
 
 TEST_F(ReportFileTest, SaveDuringAppendsWritesWholeLinesOnly) {
