@@ -3,14 +3,34 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "log/report_log.h"
 #include "query/owner.h"
+#include "tests/support/process_helpers.h"
 #include "tests/support/test_support.h"
+
+// The replacement pair below is malloc and free on both sides; the compiler
+// cannot see that once it inlines one into a caller.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+// Allocations of this many bytes or more fail while it is set, as when memory
+// runs out; 0 lets every allocation through.
+std::atomic<std::size_t> g_failFrom{0};
+
+void* operator new(std::size_t size) {
+  const std::size_t from = g_failFrom.load();
+  if (from != 0 && size >= from) throw std::bad_alloc();
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 std::string CrLf(const std::string& text) {
@@ -347,6 +367,24 @@ TEST_F(ReportFileTest, SavingTellsTheUserThePathOrTheSystemsReason) {
   EXPECT_FALSE(failed.text.empty());
   EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
   DestroyWindow(owner);
+}
+
+// Last of the file: the count of lost lines stays for the rest of the program.
+TEST_F(ReportFileTest, LinesLostToLowMemoryAreCountedAtTheEndOfEachLevel) {
+  const std::string big(4 << 20, 'x');
+  g_failFrom = 1 << 20;
+  WriteUserLine("%s", big.c_str());
+  WriteLineAtLevel(2, big.c_str());
+  g_failFrom = 0;
+  WriteUserLine("kept after the low memory \n");
+  const std::string path = dir_.path() + "lost.txt";
+  DWORD error = 0;
+  ASSERT_TRUE(WriteReportFile(path.c_str(), &error));
+  const std::string file = ReadWholeFile(path);
+  const std::string line = "kept after the low memory \r\n※メモリが不足したため記録できなかった行があります: 2 行 \r\n";
+  EXPECT_EQ(CountOf(file, line), 3u);
+  EXPECT_EQ(file.substr(file.size() - line.size()), line);
+  EXPECT_NE(file.find(line + "\r\n======"), std::string::npos);
 }
 
 }  // namespace
