@@ -3,13 +3,18 @@
 #include <new>
 
 #include "log/report_log.h"
+#include "app/crash_net.h"
 #include "app/section_table.h"
 #include "probes/system/print_screen.h"
+#include "probes/process/companion_leftovers.h"
+#include "query/registry_search.h"
+#include "query/system_library.h"
 
 volatile LONG InvestigationRunning = 0;
 
 namespace {
 const char kSeparator[] = "------------------- \n";
+const char kPrintScreenHeader[] = "\nPrintScreenキー登録確認 \n";
 
 void WriteHeader(HeaderLevel level, const char* text) {
   if (level == HeaderLevel::Support) {
@@ -29,14 +34,19 @@ const char* LoadLimitText(UINT id, char (&buffer)[64]) {
 }
 
 void RunPrintScreenSection(HWND dialog) {
-  WriteSupportLine("\nPrintScreenキー登録確認 \n");
+  SetRunningSection(kPrintScreenHeader);
+  WriteSupportLine("%s", kPrintScreenHeader);
   CheckPrintScreenKey(dialog);
   SectionSeparator();
+  SetRunningSection(nullptr);
 }
 
 void RunInvestigationSections() {
   for (unsigned i = 0; i < kSectionCount; ++i) {
     const SectionRow& row = kSections[i];
+    SetRunningSection(row.header);
+    // Each section has the registry-dump budget to itself.
+    ResetRegistryDumpBudget();
     WriteHeader(row.level, row.header);
     if (row.secondHeader != nullptr) WriteHeader(row.level, row.secondHeader);
     // The user sees at once which section is running.
@@ -52,6 +62,7 @@ void RunInvestigationSections() {
       WriteSupportLine("※メモリが不足したためこの調査を打ち切りました \n");
     }
     SectionSeparator();
+    SetRunningSection(nullptr);
   }
 }
 
@@ -68,8 +79,21 @@ HANDLE StartInvestigation(LPTHREAD_START_ROUTINE body) {
   return worker;
 }
 
+void WriteLoaderLines() {
+  if (!LibrarySearchLimited()) {
+    WriteDetailLine("※ライブラリの検索先をシステムフォルダーに限定できませんでした(SetDefaultDllDirectoriesなし) \n");
+  }
+  DWORD error = 0;
+  for (unsigned i = 0; const char* name = MissingDelayLoadedLibrary(i, &error); ++i) {
+    WriteDetailLine("※%sを読み込めませんでした %lu \n", name, static_cast<unsigned long>(error));
+  }
+}
+
 // InvestigationRunning was set by StartInvestigation before this thread began.
 DWORD WINAPI InvestigationDriver(LPVOID) {
+  ReserveRescueStack();
+  RemoveDeadCompanionFolders();
+  WriteLoaderLines();
   RunInvestigationSections();
   FlushReportViews(true);
   GetLocalTime(&InvestigationEndTime);

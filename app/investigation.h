@@ -21,6 +21,10 @@ DWORD WINAPI InvestigationDriver(LPVOID);
 // When the thread cannot be started the flag is cleared again.
 HANDLE StartInvestigation(LPTHREAD_START_ROUTINE body = &InvestigationDriver);
 
+// Analysis lines on the library loader: a search that could not be limited,
+// and each delay-loaded library that could not be loaded. None when all is well.
+void WriteLoaderLines();
+
 // Runs sections 2 to 25 only (no flag, end time or message), for tests and benchmarks.
 void RunInvestigationSections();
 

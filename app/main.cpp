@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/crash_net.h"
 #include "app/investigation.h"
 #include "app/report_path.h"
 #include "log/report_log.h"
@@ -177,15 +178,19 @@ class CReportApp {
 
 // The program's entry point (see CMakeLists.txt): the library search is
 // limited to the system folder before the C runtime and the static
-// initialisers run, and before anything of the program loads a library.
+// initialisers run, and before anything of the program loads a library. The
+// delay-loaded libraries are loaded right then, on this one thread.
 extern "C" int WinMainCRTStartup();
 extern "C" int ReportEntry() {
   RestrictLibrarySearch();
+  LoadDelayLoadedLibraries();
   return WinMainCRTStartup();
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   UseSystemLeadBytes();
+  // After the C runtime's own filter, so that this one is asked.
+  InstallCrashNet();
   CReportApp app;
   return app.Run();
 }

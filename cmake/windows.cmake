@@ -45,6 +45,12 @@ function(add_report_exe name modlist6_exe)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/resources)
   target_link_libraries(${name} PRIVATE report_core ${STATIC_LINK})
   set_program_entry(${name} ReportEntry)
+  # 4 GB of address space under 64-bit Windows instead of 2: a run on a huge
+  # machine keeps more of what it gathers. No code does signed arithmetic on
+  # pointers; addresses are handled as uintptr_t throughout.
+  if(ARCH_BITS EQUAL 32)
+    target_link_options(${name} PRIVATE -Wl,--large-address-aware)
+  endif()
 endfunction()
 
 if(ARCH_BITS EQUAL 64)

@@ -7,5 +7,6 @@
 void ApplyNewlineRule(std::string& line);
 
 // printf rules, no length limit. Returns false when the format cannot be used
-// or memory runs out; the line is then left empty.
-bool FormatLineV(std::string& out, const char* format, std::va_list args);
+// or memory runs out (then *outOfMemory, when given, is set); the line is then
+// left empty.
+bool FormatLineV(std::string& out, const char* format, std::va_list args, bool* outOfMemory = nullptr);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -23,6 +24,10 @@ std::mutex g_lock;
 std::string g_texts[3];
 std::size_t g_detailLines = 0;  // lines written, all of which reach Analysis details
 HWND g_views[3] = {nullptr, nullptr, nullptr};
+// Lines that memory did not allow to be kept; the saved report says how many.
+volatile LONG g_lostLines = 0;
+
+void CountLostLine() { InterlockedIncrement(&g_lostLines); }
 
 // An edit control's cost for one insertion grows with the text it holds, so
 // lines reach the views in chunks, and the gap between two chunks grows with
@@ -72,14 +77,19 @@ void WriteLine(ReportLevel first, std::string& line) {
     ++g_detailLines;
     flush = GetTickCount() - g_lastFlush >= g_flushGap;
   } catch (const std::bad_alloc&) {
-    return;  // the line is lost; the investigation goes on
+    CountLostLine();  // the investigation goes on; the save says so
+    return;
   }
   if (flush) FlushReportViews(true);
 }
 
 void WriteFormatted(ReportLevel level, const char* format, std::va_list args) {
   std::string line;
-  if (!FormatLineV(line, format, args)) return;
+  bool outOfMemory = false;
+  if (!FormatLineV(line, format, args, &outOfMemory)) {
+    if (outOfMemory) CountLostLine();
+    return;
+  }
   WriteLine(level, line);
 }
 
@@ -101,30 +111,173 @@ void ShowError(HWND owner, DWORD error) {
   MessageBoxA(owner, message, ApplicationName().c_str(), MB_OK);
 }
 
-// Text mode: every "\n" becomes CR LF.
-void AppendCrLf(std::string& out, const char* text, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    if (text[i] == '\n') out += '\r';
-    out += text[i];
+// Text mode: every "\n" becomes CR LF. dst holds at least 2 * n bytes.
+std::size_t ToCrLf(const char* src, std::size_t n, char* dst) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (src[i] == '\n') dst[out++] = '\r';
+    dst[out++] = src[i];
   }
+  return out;
+}
+
+bool WriteAll(HANDLE file, const char* p, std::size_t left, DWORD* error) {
+  while (left > 0) {
+    const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+    DWORD written = 0;
+    if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) {
+      *error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+      return false;
+    }
+    p += written;
+    left -= written;
+  }
+  return true;
+}
+
+// Appends the decimal digits of value at `at`, zero-padded to width; returns
+// the end. No formatter: the crash rescue may not allocate.
+char* PutDecimal(char* at, unsigned long long value, int width) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && n < 24);
+  while (n < width && n < 24) digits[n++] = '0';
+  while (n > 0) *at++ = digits[--n];
+  return at;
+}
+
+char* PutText(char* at, const char* text) {
+  while (*text != '\0') *at++ = *text++;
+  return at;
 }
 
 // Bytes of a level text converted at a time: the save needs this much memory
 // (twice, for CR LF) whatever the size of the report.
 const std::size_t kSaveChunk = 512 * 1024;
 
-bool WriteAll(HANDLE file, const std::string& data, DWORD* error) {
-  const char* p = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
-    DWORD written = 0;
-    if (!WriteFile(file, p, chunk, &written, nullptr) || written == 0) {
-      *error = GetLastError();
-      return false;
+const char* const kBanners[3] = {
+    "\n======================================\nユーザ用結果\n======================================\n",
+    "\n======================================\nサポート用概要\n======================================\n",
+    "\n======================================\n分析用詳細\n======================================\n"};
+const char kLostLinesStart[] = "※メモリが不足したため記録できなかった行があります: ";
+const char kLostLinesEnd[] = " 行 \n";
+
+// "[Report.exe a.b.c.d]調査結果 ", read once at start for the crash rescue.
+char g_headerStart[96] = "[Report.exe 0.0.0.0]調査結果 ";
+// The rescue's conversion buffer: it is the only user, and allocates nothing.
+char g_rescueBuffer[64 * 1024];
+
+void FormatHeaderStart(char (&out)[96]) {
+  char self[1024] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self - 1);
+  const VersionQuad version = GetFileVersionQuad(self);
+  std::snprintf(out, sizeof out, "[Report.exe %u.%u.%u.%u]調査結果 ", VersionPart(version, 0),
+                VersionPart(version, 1), VersionPart(version, 2), VersionPart(version, 3));
+}
+
+// The header line: its start, then the end time of the investigation.
+std::size_t FormatHeader(const char* start, char (&out)[160]) {
+  const SYSTEMTIME& t = InvestigationEndTime;
+  char* at = out;
+  for (const char* p = start; *p != '\0' && at < out + 96; ++p) *at++ = *p;
+  at = PutDecimal(at, t.wYear, 4);
+  *at++ = '/';
+  at = PutDecimal(at, t.wMonth, 2);
+  *at++ = '/';
+  at = PutDecimal(at, t.wDay, 2);
+  *at++ = ' ';
+  at = PutDecimal(at, t.wHour, 2);
+  *at++ = ':';
+  at = PutDecimal(at, t.wMinute, 2);
+  *at++ = ':';
+  at = PutDecimal(at, t.wSecond, 2);
+  *at++ = '.';
+  at = PutDecimal(at, t.wMilliseconds, 3);
+  *at++ = '\n';
+  return static_cast<std::size_t>(at - out);
+}
+
+// Writes the report file's content through buffer (capacity bytes): header,
+// then each level's banner, its first sizes[i] bytes and the closing lines
+// (tail, then the count of lines lost to low memory). With lockEachChunk the
+// texts are read a chunk at a time under the log's lock; otherwise the
+// caller holds the lock or cannot get it, and the texts no longer change.
+bool WriteContent(HANDLE file, const char* headerStart, const std::size_t (&sizes)[3], const char* tail,
+                  bool lockEachChunk, char* buffer, std::size_t capacity, DWORD* error) {
+  char header[160];
+  const std::size_t headerSize = FormatHeader(headerStart, header);
+  char lost[160] = {};
+  if (g_lostLines > 0) {
+    char* at = PutText(lost, kLostLinesStart);
+    at = PutDecimal(at, static_cast<unsigned long>(g_lostLines), 1);
+    PutText(at, kLostLinesEnd);
+  }
+  const auto put = [&](const char* text, std::size_t n) {
+    while (n > 0) {
+      const std::size_t m = n < capacity / 2 ? n : capacity / 2;
+      if (!WriteAll(file, buffer, ToCrLf(text, m, buffer), error)) return false;
+      text += m;
+      n -= m;
     }
-    p += written;
-    left -= written;
+    return true;
+  };
+  if (!put(header, headerSize)) return false;
+  for (int i = 0; i < 3; ++i) {
+    if (!put(kBanners[i], std::strlen(kBanners[i]))) return false;
+    for (std::size_t done = 0; done < sizes[i];) {
+      const std::size_t n = sizes[i] - done < capacity / 2 ? sizes[i] - done : capacity / 2;
+      std::size_t converted = 0;
+      if (lockEachChunk) {
+        std::lock_guard<std::mutex> hold(g_lock);
+        converted = ToCrLf(g_texts[i].data() + done, n, buffer);
+      } else {
+        converted = ToCrLf(g_texts[i].data() + done, n, buffer);
+      }
+      if (!WriteAll(file, buffer, converted, error)) return false;
+      done += n;
+    }
+    if (tail != nullptr && !put(tail, std::strlen(tail))) return false;
+    if (lost[0] != '\0' && !put(lost, std::strlen(lost))) return false;
+  }
+  return true;
+}
+
+// A name for the new file beside target: target.<process id>-<n>.tmp. It is
+// created exclusively, so a file of that name that exists is passed over.
+UniqueHandle CreateBeside(const std::wstring& target, std::wstring& temp, DWORD* error) {
+  *error = ERROR_FILE_EXISTS;
+  for (unsigned n = 0; n < 16; ++n) {
+    wchar_t suffix[40];
+    std::swprintf(suffix, 40, L".%lx-%x.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
+                  (GetTickCount() + n * 7919u) & 0xFFFFu);
+    temp = target + suffix;
+    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    *error = GetLastError();
+    if (*error != ERROR_FILE_EXISTS && *error != ERROR_ALREADY_EXISTS) break;
+  }
+  temp.clear();
+  return UniqueHandle();
+}
+
+// The ANSI path as the wide path the file calls take; a path that a suffix
+// would carry beyond MAX_PATH gets the long-path prefix.
+bool WidePath(const char* path, std::wstring& out) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+  if (n <= 1) return false;
+  out.assign(static_cast<std::size_t>(n), L'\0');
+  if (MultiByteToWideChar(CP_ACP, 0, path, -1, &out[0], n) != n) return false;
+  out.resize(static_cast<std::size_t>(n - 1));
+  if (out.size() + 24 >= MAX_PATH) {
+    if (out.size() > 2 && out[1] == L':' && out[2] == L'\\') {
+      out.insert(0, L"\\\\?\\");
+    } else if (out.compare(0, 2, L"\\\\") == 0 && out.compare(0, 4, L"\\\\?\\") != 0) {
+      out.replace(0, 2, L"\\\\?\\UNC\\");
+    }
   }
   return true;
 }
@@ -187,6 +340,7 @@ void WriteDetailLineW(const wchar_t* format, ...) {
     std::string line(narrow);
     WriteLine(ReportLevel::Detail, line);
   } catch (const std::bad_alloc&) {
+    CountLostLine();
   }
 }
 
@@ -196,6 +350,7 @@ void WriteLineAtLevel(int level, const char* text) {
     std::string line(text);
     WriteLine(static_cast<ReportLevel>(level), line);
   } catch (const std::bad_alloc&) {
+    CountLostLine();
   }
 }
 
@@ -227,6 +382,7 @@ void AppendLevelText(ReportLevel level, const char* text) {
     g_texts[index] += text;
     QueueForView(index, text);
   } catch (const std::bad_alloc&) {
+    CountLostLine();
     return;
   }
   FlushReportViews(true);
@@ -277,63 +433,88 @@ std::size_t LevelTextSize(ReportLevel level) {
   return g_texts[static_cast<int>(level)].size();
 }
 
+std::size_t LostLineCount() { return static_cast<std::size_t>(g_lostLines); }
+
+// The earlier report stays until the new one is whole: the new content goes
+// to a file of its own beside the target, every write and the flush are
+// checked, and only then does it take the target's place in one step.
 bool WriteReportFile(const char* path, DWORD* error) {
-  UniqueHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    *error = GetLastError();
-    return false;
-  }
-  char self[1024] = {};
-  GetModuleFileNameA(nullptr, self, sizeof self - 1);
-  const VersionQuad version = GetFileVersionQuad(self);
-  const SYSTEMTIME& t = InvestigationEndTime;
-  char header[160];
-  std::snprintf(header, sizeof header, "[Report.exe %u.%u.%u.%u]調査結果 %04d/%02d/%02d %02d:%02d:%02d.%03d\n",
-                VersionPart(version, 0), VersionPart(version, 1), VersionPart(version, 2),
-                VersionPart(version, 3), t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                t.wMilliseconds);
-  static const char* const kBanners[3] = {
-      "\n======================================\nユーザ用結果\n======================================\n",
-      "\n======================================\nサポート用概要\n======================================\n",
-      "\n======================================\n分析用詳細\n======================================\n"};
-  // Level by level, a chunk at a time converted under the lock: no copy of
-  // the texts, so a report gathered up to the end of memory still saves. The
-  // sizes taken first fix what is saved; the texts only grow, so every level
-  // ends with a whole line.
-  std::size_t sizes[3];
-  {
-    std::lock_guard<std::mutex> hold(g_lock);
-    for (int i = 0; i < 3; ++i) sizes[i] = g_texts[i].size();
-  }
-  std::string chunk;
+  std::wstring target, temp;
   try {
-    chunk.reserve(2 * kSaveChunk + 2 * sizeof header);
+    if (path == nullptr || !WidePath(path, target)) {
+      *error = ERROR_INVALID_NAME;
+      return false;
+    }
+    UniqueHandle file = CreateBeside(target, temp, error);
+    if (!file) return false;
+    char startText[96];
+    FormatHeaderStart(startText);
+    // The sizes taken first fix what is saved; the texts only grow, so every
+    // level ends with a whole line. A chunk at a time is converted under the
+    // lock: no copy of the texts, so a report gathered up to the end of
+    // memory still saves.
+    std::size_t sizes[3];
+    {
+      std::lock_guard<std::mutex> hold(g_lock);
+      for (int i = 0; i < 3; ++i) sizes[i] = g_texts[i].size();
+    }
+    const std::size_t capacity = 2 * kSaveChunk;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+    bool ok = buffer != nullptr;
+    if (!ok) *error = ERROR_NOT_ENOUGH_MEMORY;
+    ok = ok && WriteContent(file.get(), startText, sizes, nullptr, true, buffer.get(), capacity, error);
+    if (ok && !FlushFileBuffers(file.get())) {
+      *error = GetLastError();
+      ok = false;
+    }
+    if (ok && !CloseHandle(file.release())) {
+      *error = GetLastError();
+      ok = false;
+    }
+    if (ok && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      *error = GetLastError();
+      ok = false;
+    }
+    if (!ok) {
+      file.reset();
+      DeleteFileW(temp.c_str());
+    }
+    return ok;
   } catch (const std::bad_alloc&) {
+    if (!temp.empty()) DeleteFileW(temp.c_str());
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return false;
   }
-  AppendCrLf(chunk, header, std::strlen(header));
-  if (!WriteAll(file.get(), chunk, error)) return false;
-  for (int i = 0; i < 3; ++i) {
-    chunk.clear();
-    AppendCrLf(chunk, kBanners[i], std::strlen(kBanners[i]));
-    if (!WriteAll(file.get(), chunk, error)) return false;
-    for (std::size_t done = 0; done < sizes[i];) {
-      const std::size_t n = sizes[i] - done < kSaveChunk ? sizes[i] - done : kSaveChunk;
-      chunk.clear();
-      {
-        std::lock_guard<std::mutex> hold(g_lock);
-        AppendCrLf(chunk, g_texts[i].data() + done, n);
-      }
-      if (!WriteAll(file.get(), chunk, error)) return false;
-      done += n;
+}
+
+void PrepareEmergencySave() { FormatHeaderStart(g_headerStart); }
+
+bool WriteEmergencyReport(HANDLE file, const char* tail, DWORD lockWaitMs, DWORD* error) {
+  bool locked = false;
+  for (DWORD waited = 0;; waited += 10) {
+    if (g_lock.try_lock()) {
+      locked = true;
+      break;
     }
+    if (waited >= lockWaitMs) break;
+    Sleep(10);
   }
-  if (!CloseHandle(file.release())) {
-    *error = GetLastError();
-    return false;
+  // Without the lock its holder is the thread that stopped, or one that no
+  // longer moves: the texts stay as they are, and each is read up to its
+  // last whole line.
+  std::size_t sizes[3];
+  for (int i = 0; i < 3; ++i) {
+    std::size_t n = g_texts[i].size();
+    if (!locked) {
+      const char* data = g_texts[i].data();
+      while (n > 0 && data[n - 1] != '\n') --n;
+    }
+    sizes[i] = n;
   }
-  return true;
+  const bool ok =
+      WriteContent(file, g_headerStart, sizes, tail, false, g_rescueBuffer, sizeof g_rescueBuffer, error);
+  if (locked) g_lock.unlock();
+  return ok;
 }
 
 void SaveReportFile(const char* path, HWND owner) {

@@ -33,11 +33,23 @@ void FlushReportViews(bool wait);
 HWND AttachedView(ReportLevel level);
 
 // Writes header, banners and the three texts with CR LF line ends, then tells
-// the user the outcome in a message box owned by owner.
+// the user the outcome in a message box owned by owner. The file at path is
+// replaced only by a whole new report; on failure it is left as it was.
 void SaveReportFile(const char* path, HWND owner);
 // The same file content without any message box; false with the error code on
 // failure. Used by SaveReportFile and by the benchmark.
 bool WriteReportFile(const char* path, DWORD* error);
+
+// Lines lost because memory ran out. When any were lost, every saved report
+// ends each level with a line that says how many.
+std::size_t LostLineCount();
+
+// The crash rescue. PrepareEmergencySave runs once at start (it reads the
+// program's version for the header). WriteEmergencyReport writes the report
+// file's content to file, with tail (one finished line) closing each level;
+// it allocates nothing and waits at most lockWaitMs for the log's lock.
+void PrepareEmergencySave();
+bool WriteEmergencyReport(HANDLE file, const char* tail, DWORD lockWaitMs, DWORD* error);
 
 // A copy of one level's text, for tests and the save.
 std::string LevelTextCopy(ReportLevel level);

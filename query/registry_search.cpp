@@ -182,8 +182,26 @@ const RegMatchEntry* SearchReg(HKEY root, const char* subkey, const char* valueN
   return SearchKey(root, subkey, valueName, checkSubkey, kind, table, 0);
 }
 
+namespace {
+// What the running section's dumps have left. Dumps run on one thread at a time.
+unsigned g_sectionKeys = kRegistryDumpMaxKeys;
+unsigned long long g_sectionValueBytes = kRegistryDumpMaxValueBytes;
+}  // namespace
+
+void ResetRegistryDumpBudget(unsigned keys, unsigned long long valueBytes) {
+  g_sectionKeys = keys;
+  g_sectionValueBytes = valueBytes;
+}
+
 void DumpRegKey(HKEY root, const char* subkey, const char* indent, unsigned maxKeys,
                 unsigned long long maxValueBytes) {
-  DumpBudget budget = {maxKeys > 0 ? maxKeys : 1, false, maxValueBytes};
+  const unsigned keys = maxKeys < g_sectionKeys ? maxKeys : g_sectionKeys;
+  const unsigned long long valueBytes = maxValueBytes < g_sectionValueBytes ? maxValueBytes : g_sectionValueBytes;
+  // The key named is always opened: a spent budget then says so in its line.
+  DumpBudget budget = {keys > 0 ? keys : 1, false, valueBytes};
   DumpKey(root, subkey, indent ? indent : "", 0, budget);
+  const unsigned used = (keys > 0 ? keys : 1) - budget.keys;
+  g_sectionKeys = used < g_sectionKeys ? g_sectionKeys - used : 0;
+  const unsigned long long spent = valueBytes - budget.valueBytes;
+  g_sectionValueBytes = spent < g_sectionValueBytes ? g_sectionValueBytes - spent : 0;
 }

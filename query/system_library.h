@@ -14,3 +14,16 @@ void RestrictLibrarySearch();
 // A library (a bare name such as "psapi.dll") from the system folder only, or
 // null. Delay-loaded imports go through it as well.
 HMODULE LoadSystemLibrary(const char* name);
+
+// Loads the delay-loaded libraries (version.dll, wininet.dll, winspool.drv)
+// from the system folder. Report calls it right after RestrictLibrarySearch,
+// so that no later call loads one while file-system redirection is off or
+// from another thread; a library that cannot be loaded is remembered, and
+// the functions of it then fail with ERROR_MOD_NOT_FOUND instead of raising.
+void LoadDelayLoadedLibraries();
+// The index-th delay-loaded library that could not be loaded (and why), or
+// nullptr when there are no more.
+const char* MissingDelayLoadedLibrary(unsigned index, DWORD* error);
+// False where the library search could not be limited to the system folder
+// (Windows 7 without its loader update).
+bool LibrarySearchLimited();

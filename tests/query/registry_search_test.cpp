@@ -165,4 +165,14 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
   EXPECT_EQ(std::string(" <") + kRoot + "> \n\t※値が多すぎるため以下を省略しました <" + kRoot + "> \n </" + kRoot +
                 "> \n",
             values.Detail());
+  // The dumps of one section share its budget: the second finds it spent.
+  ResetRegistryDumpBudget(4, 1u << 20);
+  LogCapture shared;
+  DumpRegKey(HKEY_CURRENT_USER, wide.c_str(), "");
+  DumpRegKey(HKEY_CURRENT_USER, wide.c_str(), "");
+  ResetRegistryDumpBudget();
+  const std::string cut = "\t※キーが多すぎるため以下を省略しました <" + wide + "> \n </" + wide + "> \n";
+  EXPECT_EQ(" <" + wide + "> \n\t <k0> \n\t </k0> \n\t <k1> \n\t </k1> \n\t <k2> \n\t </k2> \n" + cut + " <" + wide +
+                "> \n" + cut,
+            shared.Detail());
 }

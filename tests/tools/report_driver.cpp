@@ -1,7 +1,9 @@
 // Drives Report's dialog as a user would, for the end-to-end tests, `make run`
 // and the benchmark. Usage:
 //   report_driver <Report.exe> <scenario> <result file> [save-as path]
-// Scenarios: full, save-no, save-yes, close-during, save-as, and timed (full,
+// Scenarios: full, save-no, save-yes, close-during, save-as, fault-<n> (the
+// investigation thread is made to execute address 0x10 while section header n
+// of the list below is the last one shown; the rescue's box is answered), and timed (full,
 // with "section-ms: <n> <ms>" lines: how long each section header stood last
 // in the Analysis details view before the next one, or the finished message,
 // appeared).
@@ -257,6 +259,59 @@ HWND WaitForConfirmation(HWND dialog) {
   return WaitForDialog(dialog, 30000, "the confirmation");
 }
 
+// Makes the investigation thread (the one of idle priority) execute address
+// 0x10 once section `section` is running, as a faulting driver or injected
+// module does. The threads stay held while the view is read.
+bool FaultInSection(HWND dialog, int section) {
+  const DWORD uiThread = GetWindowThreadProcessId(dialog, nullptr);
+  HWND detail = GetDlgItem(dialog, 1000);
+  for (int attempt = 0; attempt < 20000; ++attempt) {
+    SuspendWorkers(uiThread);
+    const std::wstring text = WindowText(detail);
+    const bool started = text.find(kSectionHeaders[section]) != std::wstring::npos;
+    const bool passed = section + 1 < kSectionCount && text.find(kSectionHeaders[section + 1]) != std::wstring::npos;
+    if (started && !passed) {
+      bool redirected = false;
+      HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+      THREADENTRY32 entry = {};
+      entry.dwSize = sizeof entry;
+      for (BOOL more = Thread32First(snapshot, &entry); more && !redirected; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != g_pid) continue;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE,
+                                   entry.th32ThreadID);
+        if (thread == nullptr) continue;
+        if (GetThreadPriority(thread) == THREAD_PRIORITY_IDLE) {
+          BOOL wow64 = FALSE;
+          IsWow64Process(g_process, &wow64);
+          if (wow64) {
+            WOW64_CONTEXT context = {};
+            context.ContextFlags = WOW64_CONTEXT_CONTROL;
+            if (Wow64GetThreadContext(thread, &context)) {
+              context.Eip = 0x10;
+              redirected = Wow64SetThreadContext(thread, &context) != FALSE;
+            }
+          } else {
+            CONTEXT context = {};
+            context.ContextFlags = CONTEXT_CONTROL;
+            if (GetThreadContext(thread, &context)) {
+              context.Rip = 0x10;
+              redirected = SetThreadContext(thread, &context) != FALSE;
+            }
+          }
+        }
+        CloseHandle(thread);
+      }
+      CloseHandle(snapshot);
+      ResumeWorkers();
+      return redirected;
+    }
+    ResumeWorkers();
+    if (passed) return false;
+    Sleep(attempt < 200 ? 0 : 1);
+  }
+  return false;
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -408,6 +463,19 @@ int main(int argc, char** argv) {
       AnswerBox(dialog, "saved-text", IDOK, 30000);
     }
     CloseAndWait(dialog);
+  } else if (scenario.compare(0, 6, "fault-") == 0) {
+    const int section = std::atoi(scenario.c_str() + 6);
+    if (section <= 0 || section >= kSectionCount) Fail("no such section " + scenario);
+    if (!FaultInSection(dialog, section)) Fail("the fault could not be put into the section");
+    Result("fault", "put");
+    // The rescue's box has no owner; the main dialog may stay on screen.
+    AnswerBox(dialog, "rescue-text", IDOK, 60000);
+    if (WaitForSingleObject(g_process, 20000) != WAIT_OBJECT_0) Fail("Report did not end after the rescue");
+    DWORD code = 0;
+    GetExitCodeProcess(g_process, &code);
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(code));
+    Result("exit-code", hex);
   } else if (scenario == "close-during") {
     if (!FreezeMidRun(dialog)) Fail("the run ended before it could be held");
     // The worker stays held: closing must not wait for it.

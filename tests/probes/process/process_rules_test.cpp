@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "probes/process/companion_folder_rules.h"
 #include "probes/process/module_list_rules.h"
 #include "probes/process/process_list_rules.h"
 
@@ -166,4 +167,16 @@ TEST(ModuleRules, AnswerBytesAreSplitParsedAndBounded) {
   japanese.Feed("\n", 1);
   ASSERT_TRUE(japanese.Next(&line));
   EXPECT_EQ(line, wide.substr(0, AnswerSplitter::kMaxLine - 1) + "\n");
+}
+
+TEST(ModuleRules, CompanionFolderNamesGiveTheRunsProcessId) {
+  unsigned long pid = 0;
+  EXPECT_TRUE(ParseCompanionFolderName("Modlist6-1a4-5f3e2", &pid));
+  EXPECT_EQ(pid, 0x1a4ul);
+  EXPECT_TRUE(ParseCompanionFolderName("MODLIST6-FFFFFFFC-0123456789abcdef0123456789abcdef", &pid));
+  EXPECT_EQ(pid, 0xFFFFFFFCul);
+  for (const char* other : {"Modlist6-", "Modlist6-1a4", "Modlist6-1a4-", "Modlist6--5f", "Modlist6-123456789-1",
+                            "Modlist6-1g-2", "Modlist6-1-2.tmp", "Modlist6-1-2-3", "Modlist7-1-2", "Modlist6_1-2"}) {
+    EXPECT_FALSE(ParseCompanionFolderName(other, &pid)) << other;
+  }
 }
