@@ -7,6 +7,7 @@
 
 #include "log/report_log.h"
 #include "query/cp932_rules.h"
+#include "query/outside_file.h"
 #include "query/system_library.h"
 
 namespace {
@@ -69,11 +70,9 @@ bool IsPE64File(HANDLE file) {
 }
 
 bool IsFile64Bit(const char* path) {
-  UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  // Server paths come from keys the user can write; only a file on disk is
-  // read, as a pipe or a device named there may never answer.
-  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
+  // Server paths come from keys the user can write.
+  UniqueHandle file(OpenOutsideFile(path, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
+  if (!file) {
     WriteDetailLine("パスを開けない %.*s \n", WholeCharsLength(path, 199), path ? path : "");
     return false;
   }
