@@ -108,11 +108,11 @@ DWORD RegQueryDword(HKEY key, const char* valueName, DWORD defaultValue) {
     // answers the default.
     return defaultValue;
   }
-  // Any 4-byte value is a number: installers and administration tools also
-  // write numbers as REG_BINARY. Another size is not (a 2-byte value would read
-  // as 0xFFFF0001), nor is a text of 4 bytes ("abc" would read as 0x636261).
-  const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-  return size == sizeof value && !text ? value : defaultValue;
+  // A REG_DWORD, or a 4-byte REG_BINARY as installers and administration
+  // tools also write numbers. Another size is not a number (a 2-byte value
+  // would read as 0xFFFF0001), nor a text of 4 bytes ("abc" would read as
+  // 0x636261), nor a REG_DWORD_BIG_ENDIAN, whose bytes run the other way.
+  return size == sizeof value && (type == REG_DWORD || type == REG_BINARY) ? value : defaultValue;
 }
 
 DWORD RegQueryDwordFromKeys(HKEY first, HKEY second, const char* valueName, DWORD defaultValue) {
