@@ -41,14 +41,15 @@ bool CheckNativeMessaging() {
   WriteSupportLine("File path: %.*s \n", WholeCharsLength(shownPath, 199), shownPath.c_str());
 
   UniqueHandle file(OpenOutsideFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0));
-  if (!file) {
-    const DWORD error = GetLastError();
+  // A pipe or a device opens but is never read: it is a file that cannot be read.
+  const DWORD error = file ? ERROR_SUCCESS : GetLastError();
+  if (!file && error != ERROR_INVALID_FUNCTION) {
     WriteUserLine("★NativeMessagingのファイルが開けない %d %.*s ", static_cast<int>(error),
                   WholeCharsLength(shownPath, 199), shownPath.c_str());
     return false;
   }
   // A file far larger than any host manifest is not read whole.
-  const DWORD size = GetFileSize(file.get(), nullptr);
+  const DWORD size = file ? GetFileSize(file.get(), nullptr) : INVALID_FILE_SIZE;
   std::string data;
   DWORD got = 0;
   bool read = size != INVALID_FILE_SIZE && size <= kNativeManifestMaxBytes;

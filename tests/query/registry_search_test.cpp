@@ -153,8 +153,8 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
     DumpRegKey(HKEY_CURRENT_USER, kRoot, "");
     EXPECT_EQ(std::string(" <") + kRoot + "> \n \t nm=V REG_SZ:x  \x81\x9C forged \n" +
                   "\t ※レジストリのリンクのため省略 <a> \n\t ※レジストリのリンクのため省略 <b> \n" +
-                  "\t <h> \n\t \t nm=SymbolicLinkValue 6:4 \n\t \t <inner> \n\t \t \t nm=Desc REG_SZ:kept \n" +
-                  "\t \t </inner> \n\t </h> \n" + "\t <z> \n\t \t nm=Desc REG_SZ:VBOX z \n\t </z> \n </" + kRoot + "> \n",
+                  "\t <h> \n\t \t nm=SymbolicLinkValue 6:4 \n\t\t <inner> \n\t\t \t nm=Desc REG_SZ:kept \n" +
+                  "\t\t </inner> \n\t </h> \n" + "\t <z> \n\t \t nm=Desc REG_SZ:VBOX z \n\t </z> \n </" + kRoot + "> \n",
               log.Detail());
   }
   for (int i = 0; i < 5; ++i) root.CreateSubkey("w\\k" + std::to_string(i));
