@@ -164,6 +164,10 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
   EXPECT_EQ(" <" + wide + "> \n\t <k0> \n\t </k0> \n\t <k1> \n\t </k1> \n\t※キーが多すぎるため以下を省略しました <" + wide +
                 "> \n </" + wide + "> \n",
             log.Detail());
+  // The default is a bound too: a key costs about 0.35 ms (make bench), so a
+  // default far beyond 100,000 keys would let one dump run for hours.
+  EXPECT_LE(kRegistryDumpMaxKeys, 200000u);
+  EXPECT_LE(kRegistryDumpMaxValueBytes, 256ull << 20);
   // Values are bounded too: a spent value budget ends the dump with its line.
   LogCapture values;
   DumpRegKey(HKEY_CURRENT_USER, kRoot, "", 100, 0);
