@@ -14,14 +14,14 @@ include(${CMAKE_CURRENT_LIST_DIR}/delayload.cmake)
 
 # Version reading and library loading shared by Report and Modlist6.
 add_library(version_core STATIC query/version_info.cpp query/version_rules.cpp
-  query/module_line_rules.cpp query/cp932_rules.cpp query/code_page.cpp query/system_library.cpp)
+  query/module_line_rules.cpp query/cp932_rules.cpp query/code_page.cpp query/system_library.cpp query/outside_file.cpp)
 target_link_libraries(version_core PUBLIC delay_version)
 
 # Everything of Report except its entry point and dialog template.
 file(GLOB_RECURSE CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/log/*.cpp ${CMAKE_SOURCE_DIR}/query/*.cpp ${CMAKE_SOURCE_DIR}/probes/*.cpp)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
-list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules|code_page|system_library)\\.cpp$")
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules|code_page|system_library|outside_file)\\.cpp$")
 add_library(report_core STATIC ${CORE_SOURCES})
 # Only KnownDLLs in the import table; the others are delay-loaded.
 target_link_libraries(report_core PUBLIC version_core shlwapi comdlg32 delay_wininet

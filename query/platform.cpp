@@ -7,6 +7,7 @@
 
 #include "log/report_log.h"
 #include "query/cp932_rules.h"
+#include "query/outside_file.h"
 #include "query/system_library.h"
 
 namespace {
@@ -69,11 +70,9 @@ bool IsPE64File(HANDLE file) {
 }
 
 bool IsFile64Bit(const char* path) {
-  UniqueHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  // Server paths come from keys the user can write; only a file on disk is
-  // read, as a pipe or a device named there may never answer.
-  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
+  // Server paths come from keys the user can write.
+  UniqueHandle file(OpenOutsideFile(path, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
+  if (!file) {
     WriteDetailLine("パスを開けない %.*s \n", WholeCharsLength(path, 199), path ? path : "");
     return false;
   }
@@ -109,11 +108,11 @@ DWORD RegQueryDword(HKEY key, const char* valueName, DWORD defaultValue) {
     // answers the default.
     return defaultValue;
   }
-  // Any 4-byte value is a number: installers and administration tools also
-  // write numbers as REG_BINARY. Another size is not (a 2-byte value would read
-  // as 0xFFFF0001), nor is a text of 4 bytes ("abc" would read as 0x636261).
-  const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-  return size == sizeof value && !text ? value : defaultValue;
+  // A REG_DWORD, or a 4-byte REG_BINARY as installers and administration
+  // tools also write numbers. Another size is not a number (a 2-byte value
+  // would read as 0xFFFF0001), nor a text of 4 bytes ("abc" would read as
+  // 0x636261), nor a REG_DWORD_BIG_ENDIAN, whose bytes run the other way.
+  return size == sizeof value && (type == REG_DWORD || type == REG_BINARY) ? value : defaultValue;
 }
 
 DWORD RegQueryDwordFromKeys(HKEY first, HKEY second, const char* valueName, DWORD defaultValue) {

@@ -23,7 +23,7 @@ bool IsPE64File(HANDLE file);
 // Wide REG_SZ read; 64-bit view when view64 is non-zero. Returns buffer or nullptr.
 const wchar_t* RegQueryStringW(HKEY root, const wchar_t* subkey, const wchar_t* valueName, wchar_t* buffer,
                                DWORD sizeBytes, int view64);
-// A 4-byte value of any type but text, or the default when the value is missing, a text or of another size.
+// A REG_DWORD or 4-byte REG_BINARY value, or the default when the value is missing, of another type or size.
 DWORD RegQueryDword(HKEY key, const char* valueName, DWORD defaultValue);
 DWORD RegQueryDwordFromKeys(HKEY first, HKEY second, const char* valueName, DWORD defaultValue);
 // REG_SZ up to 260 bytes replaces text; anything else leaves it.

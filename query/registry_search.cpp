@@ -22,19 +22,46 @@ UniqueRegKey OpenForRead(HKEY root, const char* subkey) {
   return key;
 }
 
+// How many subkeys and values a key holds when it was opened; a walk stops
+// there without asking for one more entry.
+struct KeyCounts {
+  DWORD subkeys = 0;
+  DWORD values = 0;
+};
+
+KeyCounts CountsOf(HKEY key) {
+  KeyCounts counts;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &counts.subkeys, nullptr, nullptr, &counts.values, nullptr,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    counts.subkeys = counts.values = MAXDWORD;  // unknown: enumerate to the end
+  return counts;
+}
+
 // A subkey is opened as itself, never through a registry link: a program of
 // the user can link a key of the user's hive back to its parent, and a walk
 // that followed such links would never end. `link` tells whether it is one.
-UniqueRegKey OpenChild(HKEY parent, const char* name, bool& link) {
+// A link opened as itself shows its target as its only value and no subkeys;
+// an ordinary key that merely holds such a value among others is walked.
+UniqueRegKey OpenChild(HKEY parent, const char* name, bool& link, KeyCounts& counts) {
   UniqueRegKey key;
   link = false;
   if (RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_READ, key.put()) != ERROR_SUCCESS) {
     key.reset();
     return key;
   }
+  counts = CountsOf(key.get());
   DWORD type = 0;
-  link = RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+  link = counts.subkeys == 0 && counts.values == 1 &&
+         RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
          type == REG_LINK;
+  return key;
+}
+
+UniqueRegKey OpenKey(HKEY root, const char* subkey, int depth, bool& link, KeyCounts& counts) {
+  if (depth > 0) return OpenChild(root, subkey, link, counts);
+  link = false;
+  UniqueRegKey key = OpenForRead(root, subkey);
+  if (key) counts = CountsOf(key.get());
   return key;
 }
 
@@ -47,7 +74,8 @@ bool EnumSubkey(HKEY key, DWORD index, char (&name)[kNameBuffer]) {
 const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueName, const char* checkSubkey,
                                unsigned kind, const RegMatchEntry* table, int depth) {
   bool link = false;
-  UniqueRegKey key = depth == 0 ? OpenForRead(root, subkey) : OpenChild(root, subkey, link);
+  KeyCounts counts;
+  UniqueRegKey key = OpenKey(root, subkey, depth, link, counts);
   if (!key || link) return nullptr;
 
   char value[kDataBuffer + 1] = {};
@@ -72,7 +100,7 @@ const RegMatchEntry* SearchKey(HKEY root, const char* subkey, const char* valueN
   }
 
   char name[kNameBuffer];
-  for (DWORD index = 0; EnumSubkey(key.get(), index, name); ++index) {
+  for (DWORD index = 0; index < counts.subkeys && EnumSubkey(key.get(), index, name); ++index) {
     if (depth >= kRegistryWalkDepth) {
       const std::string shown = WithoutControls(subkey);
       WriteDetailLine("SearchReg 階層が深すぎるため以下を検索せず <%.*s> \n", WholeCharsLength(shown, 199), shown.c_str());
@@ -114,7 +142,8 @@ struct DumpBudget {
 void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth, DumpBudget& budget) {
   --budget.keys;
   bool link = false;
-  UniqueRegKey key = depth == 0 ? OpenForRead(root, subkey) : OpenChild(root, subkey, link);
+  KeyCounts counts;
+  UniqueRegKey key = OpenKey(root, subkey, depth, link, counts);
   // Names of keys and values may hold any character, line breaks too.
   const std::string shown = WithoutControls(subkey);
   if (!key) {
@@ -129,7 +158,7 @@ void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth
 
   std::vector<char> name(kLongValueName);
   BYTE data[kDataBuffer];
-  for (DWORD index = 0; !budget.stopped; ++index) {
+  for (DWORD index = 0; !budget.stopped && index < counts.values; ++index) {
     if (budget.valueBytes < kLongValueName + kDataBuffer + 64) {
       WriteDetailLine("%s\t※値が多すぎるため以下を省略しました <%s> \n", indent.c_str(), shown.c_str());
       budget.stopped = true;
@@ -160,7 +189,7 @@ void DumpKey(HKEY root, const char* subkey, const std::string& indent, int depth
 
   const std::string childIndent = indent + "\t";
   char child[kNameBuffer];
-  for (DWORD index = 0; !budget.stopped && EnumSubkey(key.get(), index, child); ++index) {
+  for (DWORD index = 0; !budget.stopped && index < counts.subkeys && EnumSubkey(key.get(), index, child); ++index) {
     if (depth >= kRegistryWalkDepth) {
       WriteDetailLine("%s\t error Too deep, not listed below <%s>\n", indent.c_str(), shown.c_str());
       break;

@@ -4,18 +4,18 @@
 #include <cstring>
 #include <vector>
 
+#include "query/outside_file.h"
+
 namespace {
 // Paths may come from keys the user writes. The version functions fall back
 // to reading a file themselves, and a read from a pipe or a device may never
-// return: such a name is read only when it turns out to be a file on disk.
+// return; a junction or a mapped drive can lead there from any name, so every
+// path is read only once it has turned out to be a file on disk.
 bool IsReadableAsFile(const char* path) {
-  if (!MayNameNonDiskFile(path)) return true;
-  HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = OpenOutsideFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const bool disk = GetFileType(file) == FILE_TYPE_DISK;
   CloseHandle(file);
-  return disk;
+  return true;
 }
 
 // Most version blocks fit this buffer together with the room GetFileVersionInfoA

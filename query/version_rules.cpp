@@ -57,23 +57,3 @@ std::string VersionQuadText(VersionQuad v) {
                 VersionPart(v, 2), VersionPart(v, 3));
   return text;
 }
-
-bool MayNameNonDiskFile(const char* path) {
-  if (path == nullptr || *path == '\0') return false;
-  const auto slash = [](char c) { return c == '\\' || c == '/'; };
-  // "\\.\pipe\x", "\??\pipe\x" and other names from the root of a device
-  // space: only an open tells what they are.
-  if (slash(path[0])) return true;
-  const char* name = FileNamePart(path);
-  const char* forward = std::strrchr(name, '/');  // never a cp932 trail byte
-  if (forward != nullptr) name = forward + 1;
-  // The device name is the part before any extension or stream, blanks dropped.
-  std::string base(name, std::strcspn(name, ".:"));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : kDevices)
-    if (base == device) return true;
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
-}

@@ -29,11 +29,5 @@ inline unsigned VersionMajor(VersionQuad v) { return VersionPart(v, 0); }
 inline unsigned VersionMinor(VersionQuad v) { return VersionPart(v, 1); }
 inline std::uint32_t VersionMajorMinor(VersionQuad v) { return static_cast<std::uint32_t>(v >> 32); }
 
-// True when a path may reach a pipe or a device rather than a file on disk:
-// it starts with two slashes ("\\\\.\\pipe\\x", "\\\\?\\", a server's pipe) or its
-// file name is a reserved device name (CON, NUL, COM1, ... with any
-// extension). Such paths are opened once to ask before a read.
-bool MayNameNonDiskFile(const char* path);
-
 // "%d.%d.%d.%d" of the four parts.
 std::string VersionQuadText(VersionQuad v);

@@ -53,11 +53,14 @@ PY
 for n in 5000 20000; do
   wine reg import "$(winpath "$WORK/bench-keys$n.reg")" /reg:64 > /dev/null 2>&1 < /dev/null
 done
+# The largest of each also against the platform's floor for the same items.
 for n in 1000 4000 12000; do
-  wine "$bench_tool" files "C:\\bench\\files$n\\" > "$WORK/bench-files$n.txt" 2>&1 < /dev/null
+  floor=""; [ "$n" = 12000 ] && floor=floor
+  wine "$bench_tool" files "C:\\bench\\files$n\\" $floor > "$WORK/bench-files$n.txt" 2>&1 < /dev/null
   cat "$WORK/bench-files$n.txt"
 done
 for n in 5000 20000; do
-  wine "$bench_tool" keys "SYSTEM\\ReportBench\\keys$n" > "$WORK/bench-keys$n.txt" 2>&1 < /dev/null
+  floor=""; [ "$n" = 20000 ] && floor=floor
+  wine "$bench_tool" keys "SYSTEM\\ReportBench\\keys$n" $floor > "$WORK/bench-keys$n.txt" 2>&1 < /dev/null
   cat "$WORK/bench-keys$n.txt"
 done

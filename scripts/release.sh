@@ -26,21 +26,29 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
-# A folder an earlier run made: its three files and nothing else (or an empty
-# folder). Only such a folder is ever replaced; a user's folder that merely
-# holds a Report.exe is not.
+# Every folder this script makes carries this marker. Only a folder that has
+# it and nothing but the release files is ever replaced: not an empty folder,
+# not a user's folder that merely holds files of the same names.
+MARKER=.report-release
 is_release_folder() {
-  [ -d "$1" ] || return 1
-  [ -z "$(ls -A "$1")" ] && return 0
-  [ -f "$1/Report.exe" ] && [ -f "$1/SHA256SUMS" ] && [ -f "$1/RELEASE.txt" ] &&
-    [ -z "$(find "$1" -mindepth 1 -maxdepth 1 ! -name Report.exe ! -name SHA256SUMS ! -name RELEASE.txt)" ]
+  [ -d "$1" ] && [ ! -L "$1" ] && [ -f "$1/$MARKER" ] || return 1
+  [ -z "$(find "$1" -mindepth 1 -maxdepth 1 ! -name Report.exe ! -name SHA256SUMS ! -name RELEASE.txt ! -name $MARKER)" ]
 }
 cleanup() {
   # Only this run's own work folder goes; a folder that was there before a
   # failed run stays exactly as it was (put back if the run ended mid-swap).
   if [ -n "$work" ]; then
-    [ "$done_ok" != 1 ] && [ -e "$work/previous" ] && [ ! -e "$RELEASE_DIR" ] && mv "$work/previous" "$RELEASE_DIR"
-    rm -rf "$work"
+    if [ "$done_ok" != 1 ] && [ -e "$work/previous" ]; then
+      if [ ! -e "$RELEASE_DIR" ] && mv -T "$work/previous" "$RELEASE_DIR"; then
+        :
+      else
+        # Something else took the name meanwhile: the earlier release is kept.
+        echo "release: the earlier release could not be put back; it is kept in $work/previous" >&2
+        rm -rf "$work/out"
+        work=""
+      fi
+    fi
+    [ -z "$work" ] || rm -rf "$work"
   fi
   if [ "$done_ok" != 1 ]; then
     if [ -e "$RELEASE_DIR" ]; then
@@ -174,12 +182,25 @@ day=$(date -u +%Y-%m-%d)
   fi
 } | sed 's/$/\r/' > "$work/out/RELEASE.txt"
 (cd "$work/out" && sha256sum Report.exe RELEASE.txt > SHA256SUMS)
+# Names this run, so the swap below can tell its own folder from one that
+# appeared under the same name meanwhile.
+token=$(basename "$work")
+printf 'Made by make release (%s). The next make release replaces this folder.\n' "$token" > "$work/out/$MARKER"
 chmod 755 "$work/out" "$work/out/Report.exe"
-chmod 644 "$work/out/RELEASE.txt" "$work/out/SHA256SUMS"
+chmod 644 "$work/out/RELEASE.txt" "$work/out/SHA256SUMS" "$work/out/$MARKER"
 
 # Swap the finished folder into place; cleanup puts the earlier one back if that fails.
-if [ -e "$RELEASE_DIR" ]; then mv "$RELEASE_DIR" "$work/previous"; fi
-mv -T "$work/out" "$RELEASE_DIR" || fail "cannot move the finished release into $RELEASE_DIR"
+# The folder is checked again right before it is moved; mv -T would replace
+# an empty folder that appeared after the move away, so the result is checked
+# for this run's marker too.
+if [ -e "$RELEASE_DIR" ]; then
+  is_release_folder "$RELEASE_DIR" || fail "$RELEASE_DIR changed during the run and is no release folder now"
+  mv -T "$RELEASE_DIR" "$work/previous"
+fi
+[ ! -e "$RELEASE_DIR" ] || fail "$RELEASE_DIR appeared during the run"
+mv -T --no-clobber "$work/out" "$RELEASE_DIR" && [ ! -e "$work/out" ] &&
+  grep -qF "($token)" "$RELEASE_DIR/$MARKER" 2>/dev/null ||
+  fail "cannot move the finished release into $RELEASE_DIR"
 done_ok=1
 if [ "$sign" = 1 ]; then
   echo "release: $RELEASE_DIR: Report $version signed by $subject${TS_URL:+, time-stamped by $TS_URL}"

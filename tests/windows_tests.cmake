@@ -42,6 +42,11 @@ foreach(src ${TOOL_SOURCES})
   target_link_libraries(${tool} PRIVATE report_core ${STATIC_LINK})
   add_dependencies(tools ${tool})
 endforeach()
+# Report's own entry point, which limits the library search, in front of the
+# probe's main (the crt calls main; Report's WinMain stays unused).
+target_sources(search_probe PRIVATE ${CMAKE_SOURCE_DIR}/app/main.cpp)
+target_include_directories(search_probe PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+set_program_entry(search_probe ReportEntry)
 
 # The stand-in companion carried the way Report carries Modlist6, so the link
 # tests start it through the ordinary extraction.

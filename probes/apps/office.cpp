@@ -102,7 +102,10 @@ bool DumpServerKey(const char* extension, const wchar_t* key, REGSAM access, con
     if (is64)
       WriteDetailLine("         => ★Office %s %s のOLEプログラムが64bit \n", extension, file.program.c_str());
   }
-  const VersionQuad version = GetFileVersionQuad(file.path.c_str());
+  // One read of the version resource gives both the fixed version and the texts.
+  VersionQuad version = 0;
+  std::string company, original, product, productVersion;
+  ReadFileVersionQuadAndInfo(file.path.c_str(), version, company, original, product, productVersion);
   std::string versionText;
   if (version == 0) {
     if (PathFileExistsA(file.path.c_str())) {
@@ -115,8 +118,6 @@ bool DumpServerKey(const char* extension, const wchar_t* key, REGSAM access, con
   } else {
     versionText = VersionQuadText(version);
   }
-  std::string company, original, product, productVersion;
-  ReadFileVersionInfo(file.path.c_str(), company, original, product, productVersion);
   WriteDetailLine("       -> Found COM Registory Office %s %s バージョン %s %s %s", extension, file.program.c_str(),
                   versionText.c_str(), productVersion.c_str(), file.shownPath.c_str());
   if (!IsVersionInRange(upper, lower, version))
@@ -235,15 +236,15 @@ void CheckOffice(const char* upper, const char* lower, bool onWow64) {
         any64 = true;
       }
     }
-    const VersionQuad version = GetFileVersionQuad(file.path.c_str());
+    VersionQuad version = 0;
+    std::string company, original, product, productVersion;
+    ReadFileVersionQuadAndInfo(file.path.c_str(), version, company, original, product, productVersion);
     versionText.clear();
     if (version == 0) {
       WriteSupportLine("Office %s path=%s", extension, file.shownPath.c_str());
     } else {
       versionText = VersionQuadText(version);
     }
-    std::string company, original, product, productVersion;
-    ReadFileVersionInfo(file.path.c_str(), company, original, product, productVersion);
     WriteSupportLine("Office %s %s バージョン %s %s", extension, file.program.c_str(), versionText.c_str(),
                      productVersion.c_str());
     if (!IsVersionInRange(upper, lower, version)) {

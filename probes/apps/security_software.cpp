@@ -9,6 +9,7 @@
 #include "query/owner.h"
 #include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
+#include "query/outside_file.h"
 #include "query/platform.h"
 
 namespace {
@@ -27,8 +28,9 @@ bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 // The rest of the first line of a text file that starts with prefix (without
 // regard to case); empty when no line does or the file cannot be read.
 std::string ValueOfFirstLine(const std::string& path, const char* prefix) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // The path comes from a key: a pipe named there would hang the read.
+  UniqueHandle file(
+      OpenOutsideFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
   if (!file) return std::string();
   std::string content(kMaxTextFile, '\0');
   DWORD read = 0;

@@ -10,6 +10,7 @@
 #include "probes/browser/json_scan_rules.h"
 #include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
+#include "query/outside_file.h"
 #include "query/owner.h"
 
 namespace {
@@ -33,17 +34,7 @@ const unsigned long long kWalkMaxBytes = 1024ULL * 1024 * 1024;
 // Files of a running browser stay open in it: share everything so reading works.
 const DWORD kReadShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Only files on disk are read: a name that reaches a pipe or a device could
-// block a read for ever.
-HANDLE OpenForReading(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kReadShare, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
-    CloseHandle(file);
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return INVALID_HANDLE_VALUE;
-  }
-  return file;
-}
+HANDLE OpenForReading(const std::string& path) { return OpenOutsideFile(path.c_str(), GENERIC_READ, kReadShare, 0); }
 
 bool IsDotName(const char* name) { return name[0] == '.'; }
 bool IsDirectory(const WIN32_FIND_DATAA& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }

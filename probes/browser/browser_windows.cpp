@@ -64,6 +64,7 @@ PointConversionFn g_logicalToPhysicalPerMonitor = nullptr;
 // Lines the section's module listings may write, and may still write.
 std::size_t g_moduleLineLimit = kMaxSectionModuleLines;
 std::size_t g_moduleLinesLeft = kMaxSectionModuleLines;
+unsigned g_windowTreeBudget = kMaxWindowTreeWindows;
 
 struct WindowFields {
   HWND parent = nullptr;
@@ -379,7 +380,7 @@ bool WriteWindowTreeLine(int depth, HWND window) {
 }
 
 void DumpWindowTree(int depth, HWND window) {
-  unsigned budget = kMaxWindowTreeWindows;
+  unsigned budget = g_windowTreeBudget;
   bool cut = false;
   DumpTree(depth, window, budget, cut);
 }
@@ -471,6 +472,7 @@ void CheckAllIEWindow() {
 }
 
 void SetSectionModuleLineLimit(std::size_t lines) { g_moduleLineLimit = lines; }
+void SetWindowTreeBudget(unsigned windows) { g_windowTreeBudget = windows != 0 ? windows : kMaxWindowTreeWindows; }
 
 void ForgetPerMonitorPointConversion() {
   g_pointFunctionsResolved = true;

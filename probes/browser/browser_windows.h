@@ -12,6 +12,8 @@ void SetSectionModuleLineLimit(std::size_t lines);
 // Test hook: from now on behave as Windows 7 and 8.0, which lack
 // LogicalToPhysicalPointForPerMonitorDPI.
 void ForgetPerMonitorPointConversion();
+// Test hook: the windows one tree may show (0: the usual bound).
+void SetWindowTreeBudget(unsigned windows);
 
 // The tree line of window, then the trees of its children one level deeper.
 void DumpWindowTree(int depth, HWND window);

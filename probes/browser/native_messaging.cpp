@@ -6,6 +6,7 @@
 #include "probes/browser/browser_command_rules.h"
 #include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
+#include "query/outside_file.h"
 #include "query/owner.h"
 #include "query/platform.h"
 
@@ -38,19 +39,19 @@ bool CheckNativeMessaging() {
   const std::string shownPath = WithoutControls(path);
   WriteSupportLine("File path: %.*s \n", WholeCharsLength(shownPath, 199), shownPath.c_str());
 
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) {
-    const DWORD error = GetLastError();
+  UniqueHandle file(OpenOutsideFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0));
+  // A pipe or a device opens but is never read: it is a file that cannot be read.
+  const DWORD error = file ? ERROR_SUCCESS : GetLastError();
+  if (!file && error != ERROR_INVALID_FUNCTION) {
     WriteUserLine("★NativeMessagingのファイルが開けない %d %.*s ", static_cast<int>(error),
                   WholeCharsLength(shownPath, 199), shownPath.c_str());
     return false;
   }
-  // A file far larger than any host manifest is not read whole, and only a
-  // file on disk is read at all: a pipe or a device may never answer.
-  const DWORD size = GetFileSize(file.get(), nullptr);
+  // A file far larger than any host manifest is not read whole.
+  const DWORD size = file ? GetFileSize(file.get(), nullptr) : INVALID_FILE_SIZE;
   std::string data;
   DWORD got = 0;
-  bool read = GetFileType(file.get()) == FILE_TYPE_DISK && size != INVALID_FILE_SIZE && size <= kNativeManifestMaxBytes;
+  bool read = size != INVALID_FILE_SIZE && size <= kNativeManifestMaxBytes;
   if (read) {
     data.assign(size + 1, '\0');
     read = ReadFile(file.get(), &data[0], size, &got, nullptr) != FALSE;

@@ -1,5 +1,7 @@
 #include "probes/process/process_modules.h"
 
+#include <aclapi.h>
+#include <ntsecapi.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -55,6 +57,10 @@ char g_readBuffer[4096];
 wchar_t g_emergencyPath[MAX_PATH] = {};
 wchar_t g_emergencyFolder[MAX_PATH] = {};
 HANDLE volatile g_emergencyProcess = nullptr;
+// The companion's folder, held open without delete sharing from its creation
+// to its clean-up, so that nobody can rename it away and put another in its
+// place.
+HANDLE volatile g_folderHandle = nullptr;
 
 // A security descriptor that grants the current user, and nobody else, all
 // access: for the companion's folder (inherited by its file) and its pipe,
@@ -68,6 +74,8 @@ class CurrentUserOnly {
   CurrentUserOnly& operator=(const CurrentUserOnly&) = delete;
   SECURITY_ATTRIBUTES* get() { return valid_ ? &attributes_ : nullptr; }
   DWORD error() const { return error_; }
+  PSID user() const { return valid_ ? reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid : nullptr; }
+  PSID owner() const { return valid_ ? reinterpret_cast<const TOKEN_OWNER*>(owner_.data())->Owner : nullptr; }
 
  private:
   bool Build(bool inherit) {
@@ -81,6 +89,12 @@ class CurrentUserOnly {
     if (!GetTokenInformation(token.get(), TokenUser, user_.data(), size, &size)) return false;
     PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
     if (!IsValidSid(sid)) return false;
+    // The owner new objects get: the user, or Administrators for an elevated one.
+    size = 0;
+    GetTokenInformation(token.get(), TokenOwner, nullptr, 0, &size);
+    if (size == 0 || size > 4096) return false;
+    owner_.assign(size, 0);
+    if (!GetTokenInformation(token.get(), TokenOwner, owner_.data(), size, &size)) return false;
     acl_.assign(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid), 0);
     ACL* acl = reinterpret_cast<ACL*>(acl_.data());
     const DWORD flags = inherit ? OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE : 0;
@@ -98,6 +112,7 @@ class CurrentUserOnly {
   }
 
   std::vector<unsigned char> user_;  // TOKEN_USER, which holds the SID
+  std::vector<unsigned char> owner_;  // TOKEN_OWNER
   std::vector<unsigned char> acl_;
   SECURITY_DESCRIPTOR descriptor_ = {};
   SECURITY_ATTRIBUTES attributes_ = {};
@@ -234,12 +249,50 @@ void RememberForEmergency(wchar_t (&slot)[N], const std::wstring& text) {
   slot[0] = text[0];
 }
 
-// A new folder for the companion in the temporary folder, named by this run
-// (process id and a number); a name that exists is passed over, so no folder
-// that another program made is ever used. The folder is open to the current
-// user only. Returns the folder with its final backslash, or "" with the error.
+// True when the folder is a real folder (no link) that this process's user
+// owns and whose access list grants that user and nobody else. Another
+// account could give its own folder such a list, but not this owner. The
+// system account may be named too (Wine shows it on every file; it can
+// take any file anyway).
+bool IsFolderOfUserOnly(HANDLE folder, PSID user, PSID owner) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!GetFileInformationByHandle(folder, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return false;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ACL* acl = nullptr;
+  PSID folderOwner = nullptr;
+  if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &folderOwner,
+                      nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return false;
+  unsigned char system[SECURITY_MAX_SID_SIZE] = {};
+  DWORD systemSize = sizeof system;
+  const bool haveSystem = CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) != FALSE;
+  // Windows may split an inheritable entry in two, both for the same user.
+  bool only = folderOwner != nullptr && (EqualSid(folderOwner, user) || EqualSid(folderOwner, owner)) &&
+              acl != nullptr && acl->AceCount > 0;
+  bool userGranted = false;
+  for (DWORD i = 0; only && i < acl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    only = GetAce(acl, i, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE;
+    if (!only) break;
+    if (EqualSid(&ace->SidStart, user))
+      userGranted = true;
+    else
+      only = haveSystem && EqualSid(&ace->SidStart, system);
+  }
+  only = only && userGranted;
+  LocalFree(descriptor);
+  return only;
+}
+
+// A new folder for the companion in the temporary folder, named by this run's
+// process id and a random number nobody can foresee; a name that exists is
+// passed over, so no folder that another program made is ever used. The
+// folder is open to the current user only, and stays open in g_folderHandle
+// without delete sharing, so it cannot be renamed and replaced while it is in
+// use. Returns the folder with its final backslash, or "" with the error.
 std::wstring CreateCompanionFolder(const std::wstring& temp, DWORD* error) {
-  static unsigned serial = 0;
   CurrentUserOnly security(true);
   // Without the owner-only descriptor the folder would inherit the rights of
   // a temporary folder other accounts may write to.
@@ -249,15 +302,44 @@ std::wstring CreateCompanionFolder(const std::wstring& temp, DWORD* error) {
   }
   *error = ERROR_ALREADY_EXISTS;
   for (int i = 0; i < kFolderNameTries; ++i) {
+    unsigned long random[2] = {};
+    if (!RtlGenRandom(random, sizeof random)) {
+      *error = GetLastError() != 0 ? GetLastError() : ERROR_GEN_FAILURE;
+      break;
+    }
     char name[48];
-    std::snprintf(name, sizeof name, "Modlist6-%lx-%lx", static_cast<unsigned long>(GetCurrentProcessId()),
-                  static_cast<unsigned long>(GetTickCount() + ++serial * 7919u));
+    std::snprintf(name, sizeof name, "Modlist6-%lx-%08lx%08lx", static_cast<unsigned long>(GetCurrentProcessId()),
+                  random[0] & 0xFFFFFFFFUL, random[1] & 0xFFFFFFFFUL);
     const std::wstring folder = temp + ToWide(name);
-    if (CreateDirectoryW(folder.c_str(), security.get())) return folder + L'\\';
-    *error = GetLastError();
-    if (*error != ERROR_ALREADY_EXISTS) break;
+    if (!CreateDirectoryW(folder.c_str(), security.get())) {
+      *error = GetLastError();
+      if (*error != ERROR_ALREADY_EXISTS) break;
+      continue;
+    }
+    // Opened at once and checked: a folder swapped in between would not
+    // carry this descriptor.
+    UniqueHandle held(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!held) {
+      *error = GetLastError();
+      break;
+    }
+    if (!IsFolderOfUserOnly(held.get(), security.user(), security.owner())) {
+      // Not this run's folder any more: left alone, never used.
+      *error = ERROR_ACCESS_DENIED;
+      break;
+    }
+    g_folderHandle = held.release();
+    return folder + L'\\';
   }
   return std::wstring();
+}
+
+void ReleaseFolderHandle() {
+  HANDLE held = g_folderHandle;
+  g_folderHandle = nullptr;
+  if (held != nullptr) CloseHandle(held);
 }
 
 enum class ConnectResult { Connected, Failed, Foreign };
@@ -386,6 +468,8 @@ void DeleteCompanionFiles(const std::wstring& path, const std::wstring& folder) 
     WriteDetailLine("Modlist6.exe を削除できない %lu \n", static_cast<unsigned long>(error));
     return;
   }
+  // The folder is held without delete sharing until now.
+  ReleaseFolderHandle();
   if (!folder.empty() && !RemoveCompanionFolder(folder, &error))
     WriteDetailLine("Modlist6.exe のフォルダを削除できない %lu \n", static_cast<unsigned long>(error));
 }
@@ -396,6 +480,7 @@ void EndLink(DWORD exitWaitMs) {
   EndCompanionProcess(exitWaitMs);
   ClosePipe();
   DeleteCompanionFiles(link.exePathW, link.folderW);
+  ReleaseFolderHandle();
   g_emergencyPath[0] = L'\0';
   g_emergencyFolder[0] = L'\0';
   link.exePathW.clear();
@@ -502,6 +587,40 @@ bool ExtractResourceToFile(HMODULE module, const wchar_t* name, const wchar_t* p
   return true;
 }
 
+namespace {
+// Opens the written companion for reading, sharing reads only, and checks
+// that it is a plain file holding exactly the embedded bytes. While the
+// handle stays open nobody can change or replace the file, so the program
+// started is the one that was written. Returns the handle or none.
+HANDLE OpenWrittenCompanion(HMODULE module, const wchar_t* path) {
+  HRSRC resource = FindResourceW(module, kCompanionName, MAKEINTRESOURCEW(10));
+  const DWORD size = resource != nullptr ? SizeofResource(module, resource) : 0;
+  HGLOBAL loaded = size != 0 ? LoadResource(module, resource) : nullptr;
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (bytes == nullptr) {
+    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return nullptr;
+  }
+  UniqueHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      info.nNumberOfLinks != 1 || info.nFileSizeHigh != 0 || info.nFileSizeLow != size) {
+    if (file) SetLastError(ERROR_FILE_INVALID);
+    return nullptr;
+  }
+  std::vector<char> read(size);
+  DWORD got = 0;
+  if (!ReadFile(file.get(), read.data(), size, &got, nullptr) || got != size ||
+      std::memcmp(read.data(), bytes, size) != 0) {
+    SetLastError(ERROR_FILE_INVALID);
+    return nullptr;
+  }
+  return file.release();
+}
+}  // namespace
+
 bool StartCompanion() {
   CompanionLinkRecord& link = CompanionLink;
   if (link.pipe != nullptr || g_linkFailed) return link.connected;
@@ -518,8 +637,8 @@ bool StartCompanion() {
     tempFolder = temp;
     if (tempFolder.back() != L'\\') tempFolder += L'\\';
   }
-  // The folder name (at most 26 characters) and the file name must fit too.
-  if (tempFolder.empty() || tempFolder.size() + 27 + std::wcslen(kCompanionName) >= MAX_PATH) {
+  // The folder name (at most 34 characters) and the file name must fit too.
+  if (tempFolder.empty() || tempFolder.size() + 35 + std::wcslen(kCompanionName) >= MAX_PATH) {
     WriteDetailLine("Modlist6.exe の展開先パスが長すぎる \n");
     return false;
   }
@@ -550,6 +669,13 @@ bool StartCompanion() {
   }
   link.exePathW = path;
   link.exePath = ToAnsi(path);
+  UniqueHandle written(OpenWrittenCompanion(module, path.c_str()));
+  if (!written) {
+    WriteDetailLine("Modlist6.exe を書き込めない %lu \n", static_cast<unsigned long>(GetLastError()));
+    EndLink(0);
+    g_linkFailed = true;
+    return false;
+  }
 
   for (int attempt = 0; attempt < kStartTries; ++attempt) {
     const ConnectResult result = StartOnce();
@@ -675,6 +801,10 @@ void CompanionEmergencyCleanup() {
       Sleep(50);
     }
   }
+  // Closing a handle is a single system call, safe at any point.
+  HANDLE held = g_folderHandle;
+  g_folderHandle = nullptr;
+  if (held != nullptr) CloseHandle(held);
   // A folder that still holds the file cannot go; no time is spent trying.
   if (fileGone && g_emergencyFolder[0] != L'\0') {
     for (int attempt = 0; attempt < 5; ++attempt) {

@@ -265,6 +265,27 @@ TEST(BuiltImagesTest, KindsWithoutTimeStampOrRuntimeLibraries) {
   }
 }
 
+// Report's entry limits the search before anything else runs, and the
+// delay-load hook keeps to the system folder even where the search was
+// widened again: copies planted beside the program, which Wine is told to
+// prefer as Windows does for names that are not KnownDLLs, are never loaded.
+TEST(BuiltImagesTest, BareLibraryNamesNeverReachCopiesBesideTheProgram) {
+  ScratchDir dir("library_search");
+  const std::string probe = dir.path() + "search_probe.exe";
+  ASSERT_TRUE(CopyFileA((Bin64() + "search_probe.exe").c_str(), probe.c_str(), FALSE));
+  for (const char* name : {"dwmapi.dll", "wininet.dll"})
+    ASSERT_TRUE(CopyFileA(Fixture64("marker.dll").c_str(), (dir.path() + name).c_str(), FALSE));
+  char overrides[256] = {};
+  const bool had = GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides) != 0;
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", "dwmapi,wininet=n,b");
+  for (const char* mode : {"restricted", "hook"}) {
+    ChildProcess child("\"" + probe + "\" " + mode);
+    // 10: a planted copy was loaded; 11: the control found none.
+    EXPECT_EQ(child.Wait(30000), 0u) << mode;
+  }
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", had ? overrides : nullptr);
+}
+
 TEST(BuiltImagesTest, CompanionVersionResource) {
   EXPECT_EQ(GetFileVersionQuad(Modlist6().c_str()), MakeVersionQuad(1, 0, 1, 0));
   std::string company, original, product, productVersion;

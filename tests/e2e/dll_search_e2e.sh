@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # A marker library (it writes a file when loaded) planted under the names
-# Report and Modlist6 load themselves, beside Report.exe and in the temporary
-# folder, with Wine told to prefer such copies as Windows does for names that
+# Report loads itself, beside Report.exe and in the temporary folder, with Wine told to prefer such copies as Windows does for names that
 # are not KnownDLLs. Runs: plain, with %TEMP%\Modlist6.exe held open, and two
 # Reports a second apart. No marker may be written; every report keeps its
 # companion round. Not planted: names Wine's own libraries load from the
 # program's folder whatever it has set (version.dll, winspool.drv,
 # iphlpapi.dll, setupapi.dll, shdocvw.dll); static imports are checked in
-# tests/app/resources_test.cpp.
+# tests/app/resources_test.cpp. Modlist6 runs from a folder made for each run
+# under a random name, where nothing can be planted beforehand; a copy planted
+# beside it is tried in tests/modlist6/modlist6_test.cpp.
 source "$(dirname "$0")/lib.sh"
 WORK="$BUILD_DIR/e2e/dll_search"
 rm -rf "$WORK"; mkdir -p "$WORK/markers"
@@ -21,8 +22,6 @@ install_report ${DLL_SEARCH_REPORT:+"$DLL_SEARCH_REPORT"}
 
 # Loaded by Report itself (LoadLibrary, delay-loaded imports), in its bitness.
 REPORT_NAMES=${DLL_SEARCH_REPORT_NAMES:-"mshtml.dll ieframe.dll psapi.dll dwmapi.dll ws2_32.dll wininet.dll"}
-# Loaded by Modlist6 (64-bit), which runs from a folder in the temporary folder.
-COMPANION_NAMES=${DLL_SEARCH_COMPANION_NAMES:-"version.dll"}
 if [ "$REPORT_KIND" = wow64 ]; then report_marker="$FIXTURES32/marker.dll"; else report_marker="$FIXTURES64/marker.dll"; fi
 
 wine cmd /c 'echo %TEMP%' > "$WORK/temp.txt" 2>/dev/null < /dev/null
@@ -43,13 +42,9 @@ for name in $REPORT_NAMES; do
     cp "$report_marker" "$dir/$name"; planted+=("$dir/$name")
   done
 done
-for name in $COMPANION_NAMES; do
-  cp "$FIXTURES64/marker.dll" "$TEMP_DIR/$name"; planted+=("$TEMP_DIR/$name")
-done
-echo "     planted beside Report.exe and in the temporary folder: $REPORT_NAMES ($REPORT_KIND);" \
-  "in the temporary folder for Modlist6: $COMPANION_NAMES"
+echo "     planted beside Report.exe and in the temporary folder: $REPORT_NAMES ($REPORT_KIND)"
 overrides=""
-for name in $REPORT_NAMES $COMPANION_NAMES; do overrides="$overrides${overrides:+,}${name%.*}"; done
+for name in $REPORT_NAMES; do overrides="$overrides${overrides:+,}${name%.*}"; done
 export WINEDLLOVERRIDES="$overrides=n,b"
 export REPORT_MARKER_DIR
 REPORT_MARKER_DIR=$(winpath "$WORK/markers")

@@ -76,11 +76,14 @@ echo "== failures leave what was there as it was"
 (cd "$WORK" && openssl pkcs12 -export -nocerts -inkey key.pem -out key-only.pfx -passout file:export-pass \
   >> openssl.log 2>&1) || { cat "$WORK/openssl.log"; echo "FAIL cannot make the key-only PKCS#12"; exit 1; }
 folder_state() { [ -e "$1" ] && (cd "$1" && find . -printf '%p %s %T@ %m\n' | sort && find . -type f -exec sha256sum {} + | sort); }
-for case in wrong-password not-pkcs12 timestamp-server no-certificate user-folder; do
+for case in wrong-password not-pkcs12 timestamp-server no-certificate user-folder empty-folder unmarked; do
   dir="$WORK/$case"
   case $case in
     no-certificate) ;;  # nothing in the way
     user-folder) mkdir "$dir" && echo "the user's own" > "$dir/Report.exe" ;;
+    empty-folder) mkdir "$dir" ;;
+    # The release names without the marker of a folder make release made.
+    unmarked) cp -r "$OUT" "$dir" && rm "$dir/.report-release" ;;
     *) cp -r "$OUT" "$dir" ;;  # an earlier release in the way
   esac
   before=$(folder_state "$dir")
@@ -93,7 +96,7 @@ for case in wrong-password not-pkcs12 timestamp-server no-certificate user-folde
       port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
       extra=(REPORT_SIGN_TIMESTAMP_URL="http://127.0.0.1:$port/"); wanted="signing Modlist6.exe failed" ;;
     no-certificate) extra=(REPORT_SIGN_PFX="$WORK/key-only.pfx"); wanted="cannot read the signer's subject: .*no certificate" ;;
-    user-folder) wanted="not a release folder made by an earlier run" ;;
+    user-folder | empty-folder | unmarked) wanted="not a release folder made by an earlier run" ;;
   esac
   release "$dir" "${signing[@]}" "${extra[@]}"
   rc=$?

@@ -191,6 +191,30 @@ TEST_F(ViewsTest, VisibleViewsHoldMoreThanTheDefaultEditLimitAndTheHiddenOneWhol
   EXPECT_EQ(hidden, log.Support().substr(0, hidden.size()));
 }
 
+// The user view's edit control, made slow: each append takes a second.
+WNDPROC g_editProc = nullptr;
+LRESULT CALLBACK SlowEdit(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == EM_REPLACESEL) Sleep(1000);
+  return CallWindowProcA(g_editProc, window, message, wParam, lParam);
+}
+
+// The gap between updates grows with their cost, but one slow update (the
+// worker waiting out a save) keeps the views still for 4 s at most.
+TEST_F(ViewsTest, OneSlowUpdateHoldsTheViewsForFourSecondsAtMost) {
+  LogCapture log;
+  FlushReportViews(true);
+  g_editProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(views_[0], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SlowEdit)));
+  WriteUserLine("slow \n");
+  FlushReportViews(true);
+  SetWindowLongPtrA(views_[0], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_editProc));
+  WriteDetailLine("early \n");
+  EXPECT_EQ(Text(2).find("early"), std::string::npos);  // within the gap: queued
+  Sleep(4300);
+  WriteDetailLine("late \n");
+  EXPECT_EQ(Text(2), log.Detail());
+}
+
 // ---- The report file ------------------------------------------------------
 
 // The names of the files in folder, sorted, each followed by a blank.

@@ -232,7 +232,7 @@ struct StreamRun {
   std::string output;
   DWORD exitCode = STILL_ACTIVE;
 };
-StreamRun RunOverStreams(const std::string& tail, const std::string& input) {
+StreamRun RunOverStreams(const std::string& tail, const std::string& input, const std::string& program = Modlist6()) {
   StreamRun run;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE inRead, inWrite, outRead, outWrite;
@@ -247,7 +247,7 @@ StreamRun RunOverStreams(const std::string& tail, const std::string& input) {
   startup.hStdOutput = outWrite;
   startup.hStdError = outWrite;
   PROCESS_INFORMATION info = {};
-  std::string line = Modlist6() + (tail.empty() ? "" : " " + tail);
+  std::string line = program + (tail.empty() ? "" : " " + tail);
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) return run;
   UniqueHandle process(info.hProcess), thread(info.hThread);
   ir.reset();
@@ -278,6 +278,29 @@ TEST(Modlist6StreamTest, WithoutDashNTheStandardStreamsCarryTheProtocol) {
     // Nothing after the zero request.
     ExpectLiveAnswer(run.output.substr(first.size()), host);
   }
+}
+
+// The companion reads version resources through a delay-loaded version.dll.
+// A copy planted beside it, which Wine is told to prefer as Windows does for
+// names that are not KnownDLLs, is never loaded: its entry limits the search
+// and the delay-load hook keeps to the system folder.
+TEST(Modlist6StreamTest, LibraryPlantedBesideTheCompanionIsNeverLoaded) {
+  LiveHost host;
+  ASSERT_TRUE(host.ready());
+  ScratchDir dir("modlist6_planted");
+  const std::string markers = dir.MakeDir("markers");
+  ASSERT_TRUE(CopyFileA((Bin64() + "Modlist6.exe").c_str(), (dir.path() + "Modlist6.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(Fixture64("marker.dll").c_str(), (dir.path() + "version.dll").c_str(), FALSE));
+  SetEnvironmentVariableA("REPORT_MARKER_DIR", markers.substr(0, markers.size() - 1).c_str());
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", "version=n,b");
+  const StreamRun run = RunOverStreams("", std::to_string(host.id()) + "\n", "\"" + dir.path() + "Modlist6.exe\"");
+  SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
+  SetEnvironmentVariableA("REPORT_MARKER_DIR", nullptr);
+  EXPECT_EQ(run.exitCode, 0u);
+  ExpectLiveAnswer(run.output, host);
+  WIN32_FIND_DATAA found = {};
+  FindHandle marker(FindFirstFileA((markers + "*.loaded").c_str(), &found));
+  EXPECT_FALSE(marker) << "loaded: " << found.cFileName;
 }
 
 TEST(Modlist6StreamTest, EndOfInputEndsTheProgram) {

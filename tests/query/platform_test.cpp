@@ -190,7 +190,10 @@ TEST_F(RegistryTest, DwordReadsFallBackToTheDefault) {
   key_.SetString("", "digits", "123");
   key_.SetBinary("", "short", "\x01\x00", 2, REG_DWORD);
   key_.SetBinary("", "nothing", "", 0, REG_DWORD);
-  for (const char* name : {"digit", "digits", "short", "nothing", "unterminated"}) {
+  // Four bytes of another type are no number; big-endian ones run the other way.
+  key_.SetBinary("", "big", "\x00\x00\x00\x05", 4, REG_DWORD_BIG_ENDIAN);
+  key_.SetBinary("", "none", "\x05\x00\x00\x00", 4, REG_NONE);
+  for (const char* name : {"digit", "digits", "short", "nothing", "unterminated", "big", "none"}) {
     EXPECT_EQ(RegQueryDword(key, name, 0xFFFFFFFF), 0xFFFFFFFFu) << name;
   }
 
@@ -289,10 +292,14 @@ TEST(DynamicLibraryTest, BareNamesComeFromTheSystemFolderOnly) {
   EXPECT_EQ(DynamicLibrary().Load("report_tests_planted.dll"), nullptr);
   EXPECT_EQ(LoadSystemLibrary(planted.c_str()), nullptr);  // a path is no bare name
   DeleteFileA(planted.c_str());
-  // Under WOW64 the system folder is the 32-bit one.
+  // Under WOW64 the system folder is the 32-bit one, which
+  // GetSystemDirectory does not name there.
   HMODULE psapi = LoadSystemLibrary("psapi.dll");
   GetModuleFileNameA(psapi, path, MAX_PATH);
-  EXPECT_EQ(_strnicmp(path, system, GetSystemDirectoryA(system, MAX_PATH)), 0) << path;
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  const UINT length = wow64 ? GetSystemWow64DirectoryA(system, MAX_PATH) : GetSystemDirectoryA(system, MAX_PATH);
+  EXPECT_EQ(_strnicmp(path, system, length), 0) << path;
   FreeLibrary(psapi);
 }
 

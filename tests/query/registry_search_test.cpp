@@ -140,6 +140,10 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
   ScratchKey root(HKEY_CURRENT_USER, kRoot);
   root.SetString("", "V", "x\r\n\x81\x9C forged");  // a verdict inside a value stays on its line
   root.SetString("z", "Desc", "VBOX z");
+  // An ordinary key that merely holds a link's value is no link: its branch
+  // is dumped, not hidden.
+  root.SetBinary("h", "SymbolicLinkValue", "\\\0R\0", 4, REG_LINK);
+  root.SetString("h\\inner", "Desc", "kept");
   Links links;
   ASSERT_EQ(0u, links.Make(std::string(kRoot) + "\\a", kRoot));
   ASSERT_EQ(0u, links.Make(std::string(kRoot) + "\\b", kRoot));
@@ -149,7 +153,8 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
     DumpRegKey(HKEY_CURRENT_USER, kRoot, "");
     EXPECT_EQ(std::string(" <") + kRoot + "> \n \t nm=V REG_SZ:x  \x81\x9C forged \n" +
                   "\t ※レジストリのリンクのため省略 <a> \n\t ※レジストリのリンクのため省略 <b> \n" +
-                  "\t <z> \n\t \t nm=Desc REG_SZ:VBOX z \n\t </z> \n </" + kRoot + "> \n",
+                  "\t <h> \n\t \t nm=SymbolicLinkValue 6:4 \n\t\t <inner> \n\t\t \t nm=Desc REG_SZ:kept \n" +
+                  "\t\t </inner> \n\t </h> \n" + "\t <z> \n\t \t nm=Desc REG_SZ:VBOX z \n\t </z> \n </" + kRoot + "> \n",
               log.Detail());
   }
   for (int i = 0; i < 5; ++i) root.CreateSubkey("w\\k" + std::to_string(i));
@@ -159,6 +164,10 @@ TEST(DumpRegKey, LinksAreNamedNotFollowedAndABudgetEndsAWideBranch) {
   EXPECT_EQ(" <" + wide + "> \n\t <k0> \n\t </k0> \n\t <k1> \n\t </k1> \n\t※キーが多すぎるため以下を省略しました <" + wide +
                 "> \n </" + wide + "> \n",
             log.Detail());
+  // The default is a bound too: a key costs about 0.35 ms (make bench), so a
+  // default far beyond 100,000 keys would let one dump run for hours.
+  EXPECT_LE(kRegistryDumpMaxKeys, 200000u);
+  EXPECT_LE(kRegistryDumpMaxValueBytes, 256ull << 20);
   // Values are bounded too: a spent value budget ends the dump with its line.
   LogCapture values;
   DumpRegKey(HKEY_CURRENT_USER, kRoot, "", 100, 0);

@@ -95,14 +95,3 @@ TEST(IsVersionInRangeTest, MissingLimitsReadAsZero) {
   EXPECT_TRUE(IsVersionInRange("12", "", V(12, 65535, 65535, 65535)));
 }
 }  // namespace
-
-TEST(MayNameNonDiskFileTest, PipesDevicesAndServerPathsAreAskedFirst) {
-  for (const char* path : {"\\\\.\\pipe\\x", "\\\\?\\C:\\a.dll", "//server/pipe/x", "\\\\server\\share\\a.exe",
-                           "\\??\\pipe\\x", "/dev/x", "C:\\dir\\CON", "nul.txt", "C:\\x\\com1.dll", "C:/x/LPT9",
-                           "aux .exe", "CONOUT$"})
-    EXPECT_TRUE(MayNameNonDiskFile(path)) << path;
-  for (const char* path : {"", "C:\\Program Files\\a.exe", "C:\\x\\console.dll", "com10", "C:\\\x95\x5C\\CONX",
-                           "winword.exe", "C:\\con\\a.dll"})
-    EXPECT_FALSE(MayNameNonDiskFile(path)) << path;
-  EXPECT_FALSE(MayNameNonDiskFile(nullptr));
-}

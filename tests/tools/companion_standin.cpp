@@ -3,7 +3,8 @@
 // does, reads one request and then behaves as REPORT_STANDIN_MODE says:
 //   silent  never answers;
 //   half    writes the start of an answer and exits;
-//   slow    sends a line every 50 ms and never ends its answer.
+//   slow    sends a line every 50 ms and never ends its answer;
+//   absent  never opens the pipe at all.
 // It ends by itself after two minutes at most.
 #include <windows.h>
 
@@ -25,6 +26,12 @@ int main() {
   const char* dash = nullptr;
   for (const char* p = std::strstr(commandLine, "-n"); p != nullptr; p = std::strstr(p + 1, "-n")) dash = p;
   if (dash == nullptr || std::strlen(dash + 2) > 200) return 1;
+  char mode[16] = {};
+  GetEnvironmentVariableA("REPORT_STANDIN_MODE", mode, sizeof mode);
+  if (std::strcmp(mode, "absent") == 0) {
+    Sleep(kLifetimeMs);
+    return 0;
+  }
   char path[256];
   std::snprintf(path, sizeof path, "\\\\.\\pipe\\%s", dash + 2);
   HANDLE pipe = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -34,8 +41,6 @@ int main() {
   DWORD read = 0;
   while (ReadFile(pipe, &c, 1, &read, nullptr) && read == 1 && c != '\n') {
   }
-  char mode[16] = {};
-  GetEnvironmentVariableA("REPORT_STANDIN_MODE", mode, sizeof mode);
   const DWORD start = GetTickCount();
   if (std::strcmp(mode, "half") == 0) {
     WriteText(pipe, "1 ModuleHandle, ModuleName, path \r\n1 00007FF700000000, half.dll, C:\\half");

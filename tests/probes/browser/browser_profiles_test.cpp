@@ -47,6 +47,18 @@ TEST(BrowserProfiles, LocalStateFailuresAndBadInput) {
                   " バイト path=" + dir.path() + "Local State \n",
               log.User());
   }
+  // A user-data folder that leads to a pipe: opened, found to be no file on
+  // disk, never read (a read could wait for ever).
+  const std::string pipeFolder = "\\\\.\\pipe\\report_tests_profiles\\";
+  HANDLE pipe = CreateNamedPipeA((pipeFolder + "Local State").c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0,
+                                 nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
+  {
+    LogCapture onPipe;
+    CheckBrowserProfilesIn(pipeFolder);
+    EXPECT_EQ("★\"Local State\" CreateFile 失敗 path=" + pipeFolder + "Local State\n", onPipe.User());
+  }
+  CloseHandle(pipe);
   // More profile names than the walk takes: it says so after the ones it took.
   std::string many = "{\"profile\":{\"profiles_order\":[\"Default\"";
   for (int i = 1; i <= 1000; ++i) many += ",\"P" + std::to_string(i) + "\"";

@@ -217,6 +217,14 @@ TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {
   // Depths 0 to 100 are written; below that one remark stands for the rest.
   EXPECT_EQ(lines, 101);
   EXPECT_EQ(CountOf(detail, "※ウィンドウの階層が深すぎるため"), 1u);
+  EXPECT_EQ(CountOf(detail, "※ウィンドウが多すぎるため以下を省略"), 0u);
+  // A tree larger than its budget ends with one line at the budget.
+  SetWindowTreeBudget(30);
+  LogCapture cut;
+  DumpWindowTree(0, root);
+  SetWindowTreeBudget(0);
+  EXPECT_EQ(CountOf(cut.Detail(), "\tDeep"), 30u);
+  EXPECT_EQ(CountOf(cut.Detail(), "※ウィンドウが多すぎるため以下を省略 \n"), 1u);
 }
 
 // A browser replaces windows all the time. A window that vanishes while the

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -46,13 +47,22 @@ unsigned long long HandleOf(const std::string& line) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The access list of an object holds one entry, which grants the current user.
-bool OnlyCurrentUser(HANDLE object) {
+// The access list of an object holds one entry, which grants the current
+// user; a file's may also grant the system account, which Wine shows on
+// every file.
+bool OnlyCurrentUser(HANDLE object, SE_OBJECT_TYPE type = SE_KERNEL_OBJECT) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ACL* acl = nullptr;
-  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
-                      &descriptor) != ERROR_SUCCESS)
+  if (GetSecurityInfo(object, type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr, &descriptor) !=
+      ERROR_SUCCESS)
     return false;
+  unsigned char system[SECURITY_MAX_SID_SIZE] = {};
+  DWORD systemSize = sizeof system;
+  CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize);
+  if (type == SE_FILE_OBJECT && acl != nullptr && acl->AceCount == 2) {
+    ACCESS_ALLOWED_ACE* first = nullptr;
+    if (GetAce(acl, 0, reinterpret_cast<void**>(&first)) && EqualSid(&first->SidStart, system)) DeleteAce(acl, 0);
+  }
   UniqueHandle token;
   unsigned char user[512] = {};
   DWORD size = 0;
@@ -349,6 +359,22 @@ TEST(CompanionLinkTest, SilentCompanionIsEndedAfterTheRealTimeOut) {
   EXPECT_EQ(CompanionLink.startCount, starts);
 }
 
+// A companion that starts but never opens the pipe (held by a scanner, hung
+// in its start-up) costs the connect wait, not the run.
+TEST(CompanionLinkTest, CompanionThatNeverConnectsIsEndedAfterTheConnectWait) {
+  StandInCompanion standIn("absent", DefaultCompanionAnswerLimits());
+  LogCapture log;
+  const DWORD begin = GetTickCount();
+  EXPECT_FALSE(standIn.Start());
+  const DWORD took = GetTickCount() - begin;
+  std::printf("[ figures  ] absent companion: the start gave up after %lu ms\n", static_cast<unsigned long>(took));
+  EXPECT_LT(took, 15000u);
+  EXPECT_EQ(log.Detail(), "ConnectNamedPipe 失敗 258 \n");
+  const std::wstring folder = CompanionLink.folderW;
+  StopCompanion();
+  EXPECT_FALSE(Exists(folder));
+}
+
 TEST(CompanionLinkTest, BrokenOffOrEndlessAnswersAreCutAndTheCompanionEnded) {
   struct Case {
     const char* mode;
@@ -440,6 +466,20 @@ TEST(CompanionLinkTest, TemporaryFolderWithBlankDashPercentAndJapaneseName) {
     const std::wstring own = CompanionLink.folderW;
     EXPECT_EQ(own.compare(0, folder.size() + 9, folder + L"Modlist6-"), 0);
     EXPECT_EQ(CompanionLink.exePathW, own + L"Modlist6.exe");
+    // Named by this process and 64 random bits, nobody else's to read or
+    // write, and held so that it cannot be renamed away while in use.
+    wchar_t expected[32];
+    std::swprintf(expected, 32, L"%lx-", static_cast<unsigned long>(GetCurrentProcessId()));
+    const std::wstring random = own.substr(folder.size() + 9 + std::wcslen(expected));
+    EXPECT_EQ(own.substr(folder.size() + 9, std::wcslen(expected)), expected);
+    EXPECT_TRUE(random.size() == 17 && random.find_first_not_of(L"0123456789abcdef") == 16) << random;
+    UniqueHandle shown(CreateFileW(own.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    EXPECT_TRUE(OnlyCurrentUser(shown.get(), SE_FILE_OBJECT));
+    shown.reset();
+    const std::wstring moved = folder + L"moved";
+    EXPECT_FALSE(MoveFileW(own.substr(0, own.size() - 1).c_str(), moved.c_str()));
+    RemoveDirectoryW(moved.c_str());
     EXPECT_NE(log.Support().find(std::string(", lantern_plugin.dll, ") + pluginAnsi + ", 3.1.4.15, "), std::string::npos)
         << log.Detail();
     StopCompanion();
