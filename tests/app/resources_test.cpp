@@ -280,7 +280,8 @@ TEST(BuiltImagesTest, BareLibraryNamesNeverReachCopiesBesideTheProgram) {
   SetEnvironmentVariableA("WINEDLLOVERRIDES", "dwmapi,wininet=n,b");
   for (const char* mode : {"restricted", "hook"}) {
     ChildProcess child("\"" + probe + "\" " + mode);
-    // 10: a planted copy was loaded; 11: the control found none.
+    // 10: a planted copy was loaded; 11: the control found none; 12: the
+    // wininet of the start could not be unloaded to load it again.
     EXPECT_EQ(child.Wait(30000), 0u) << mode;
   }
   SetEnvironmentVariableA("WINEDLLOVERRIDES", had ? overrides : nullptr);

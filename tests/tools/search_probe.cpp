@@ -4,7 +4,10 @@
 //   search_probe restricted  exit 0 when a bare LoadLibraryA("dwmapi.dll")
 //                            does not take the copy beside the program;
 //   search_probe hook        widens the search to the program's folder again
-//                            (the copy must now load, else exit 11), then
+//                            (the copy must now load, else exit 11), unloads
+//                            the wininet of the start (exit 12 if it stays),
+//                            loads the delay-loaded libraries again, as on a
+//                            loader whose search could not be limited, and
 //                            calls a delay-loaded wininet function: exit 0
 //                            when wininet came from elsewhere.
 // Exit 10 when a copy beside the program was loaded.
@@ -12,6 +15,8 @@
 #include <wininet.h>
 
 #include <cstring>
+
+#include "query/system_library.h"
 
 namespace {
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
@@ -34,6 +39,13 @@ int main(int argc, char** argv) {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
   if (widen == nullptr || !widen(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS) || !BesideProgram(LoadLibraryA("dwmapi.dll")))
     return 11;
+  // The start loaded wininet under the limited search; only a load made now
+  // shows where the start-up load and the hook look.
+  if (HMODULE early = GetModuleHandleA("wininet.dll")) {
+    FreeLibrary(early);
+    if (GetModuleHandleA("wininet.dll") != nullptr) return 12;
+  }
+  LoadDelayLoadedLibraries();
   // Any delay-loaded wininet function does; its answer does not matter.
   FindCloseUrlCache(nullptr);
   return BesideProgram(GetModuleHandleA("wininet.dll")) ? 10 : 0;
