@@ -368,7 +368,6 @@ void InstallCrashNet() {
   if (g_ntCreateFile == nullptr || g_ntSetInformationFile == nullptr || g_ntFlushBuffersFile == nullptr ||
       g_ntClose == nullptr)
     return;
-  PrepareEmergencySave();
   // The file "save" writes, then the documents folder under the name "save
   // as" suggests.
   AddTarget(ProgramFolder() + "report_o.txt", false);

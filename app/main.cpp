@@ -14,6 +14,7 @@
 #include "query/owner.h"
 #include "query/platform.h"
 #include "query/system_library.h"
+#include "query/version_info.h"
 #include "resources/resource.h"
 
 namespace {
@@ -187,8 +188,18 @@ extern "C" int ReportEntry() {
   return WinMainCRTStartup();
 }
 
+// The report's header line names the version of this program's own file.
+static void HandReportVersion() {
+  char self[1024] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self - 1);
+  const VersionQuad version = GetFileVersionQuad(self);
+  SetReportVersion(VersionPart(version, 0), VersionPart(version, 1), VersionPart(version, 2),
+                   VersionPart(version, 3));
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   UseSystemLeadBytes();
+  HandReportVersion();
   // After the C runtime's own filter, so that this one is asked.
   InstallCrashNet();
   CReportApp app;

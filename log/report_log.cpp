@@ -12,7 +12,6 @@
 #include "log/line_rules.h"
 #include "query/cp932_rules.h"
 #include "query/owner.h"
-#include "query/version_info.h"
 
 SYSTEMTIME InvestigationEndTime = {};
 
@@ -165,18 +164,11 @@ const char* const kBanners[3] = {
 const char kLostLinesStart[] = "※メモリが不足したため記録できなかった行があります: ";
 const char kLostLinesEnd[] = " 行 \n";
 
-// "[Report.exe a.b.c.d]調査結果 ", read once at start for the crash rescue.
+// "[Report.exe a.b.c.d]調査結果 ", made once at start from the version the
+// program hands in, so the crash rescue has it ready.
 char g_headerStart[96] = "[Report.exe 0.0.0.0]調査結果 ";
 // The rescue's conversion buffer: it is the only user, and allocates nothing.
 char g_rescueBuffer[64 * 1024];
-
-void FormatHeaderStart(char (&out)[96]) {
-  char self[1024] = {};
-  GetModuleFileNameA(nullptr, self, sizeof self - 1);
-  const VersionQuad version = GetFileVersionQuad(self);
-  std::snprintf(out, sizeof out, "[Report.exe %u.%u.%u.%u]調査結果 ", VersionPart(version, 0),
-                VersionPart(version, 1), VersionPart(version, 2), VersionPart(version, 3));
-}
 
 // The header line: its start, then the end time of the investigation.
 std::size_t FormatHeader(const char* start, char (&out)[160]) {
@@ -447,8 +439,7 @@ bool WriteReportFile(const char* path, DWORD* error) {
     }
     UniqueHandle file = CreateBeside(target, temp, error);
     if (!file) return false;
-    char startText[96];
-    FormatHeaderStart(startText);
+    const char* startText = g_headerStart;
     // The sizes taken first fix what is saved; the texts only grow, so every
     // level ends with a whole line. A chunk at a time is converted under the
     // lock: no copy of the texts, so a report gathered up to the end of
@@ -487,7 +478,9 @@ bool WriteReportFile(const char* path, DWORD* error) {
   }
 }
 
-void PrepareEmergencySave() { FormatHeaderStart(g_headerStart); }
+void SetReportVersion(unsigned a, unsigned b, unsigned c, unsigned d) {
+  std::snprintf(g_headerStart, sizeof g_headerStart, "[Report.exe %u.%u.%u.%u]調査結果 ", a, b, c, d);
+}
 
 bool WriteEmergencyReport(HANDLE file, const char* tail, DWORD lockWaitMs, DWORD* error) {
   bool locked = false;

@@ -44,11 +44,13 @@ bool WriteReportFile(const char* path, DWORD* error);
 // ends each level with a line that says how many.
 std::size_t LostLineCount();
 
-// The crash rescue. PrepareEmergencySave runs once at start (it reads the
-// program's version for the header). WriteEmergencyReport writes the report
+// The version the header line names, handed in once at start by the
+// program, before any save (0.0.0.0 until then).
+void SetReportVersion(unsigned a, unsigned b, unsigned c, unsigned d);
+
+// The crash rescue. WriteEmergencyReport writes the report
 // file's content to file, with tail (one finished line) closing each level;
 // it allocates nothing and waits at most lockWaitMs for the log's lock.
-void PrepareEmergencySave();
 bool WriteEmergencyReport(HANDLE file, const char* tail, DWORD lockWaitMs, DWORD* error);
 
 // A copy of one level's text, for tests and the save.
