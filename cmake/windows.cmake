@@ -14,14 +14,15 @@ include(${CMAKE_CURRENT_LIST_DIR}/delayload.cmake)
 
 # Version reading and library loading shared by Report and Modlist6.
 add_library(version_core STATIC query/version_info.cpp query/version_rules.cpp
-  query/module_line_rules.cpp query/cp932_rules.cpp query/code_page.cpp query/system_library.cpp query/outside_file.cpp)
+  query/module_line_rules.cpp base/cp932_rules.cpp query/code_page.cpp query/system_library.cpp query/outside_file.cpp)
 target_link_libraries(version_core PUBLIC delay_version)
 
 # Everything of Report except its entry point and dialog template.
 file(GLOB_RECURSE CORE_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/log/*.cpp ${CMAKE_SOURCE_DIR}/query/*.cpp ${CMAKE_SOURCE_DIR}/probes/*.cpp)
+  ${CMAKE_SOURCE_DIR}/base/*.cpp ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/log/*.cpp
+  ${CMAKE_SOURCE_DIR}/query/*.cpp ${CMAKE_SOURCE_DIR}/probes/*.cpp)
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
-list(FILTER CORE_SOURCES EXCLUDE REGEX "/query/(version_info|version_rules|module_line_rules|cp932_rules|code_page|system_library|outside_file)\\.cpp$")
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/(query/(version_info|version_rules|module_line_rules|code_page|system_library|outside_file)|base/cp932_rules)\\.cpp$")
 add_library(report_core STATIC ${CORE_SOURCES})
 # Only KnownDLLs in the import table; the others are delay-loaded.
 target_link_libraries(report_core PUBLIC version_core shlwapi comdlg32 delay_wininet
@@ -54,7 +55,7 @@ function(add_report_exe name modlist6_exe)
 endfunction()
 
 if(ARCH_BITS EQUAL 64)
-  add_executable(Modlist6 WIN32 modlist6/modlist6.cpp log/line_rules.cpp modlist6/modlist6.rc)
+  add_executable(Modlist6 WIN32 modlist6/modlist6.cpp base/line_rules.cpp modlist6/modlist6.rc)
   file(GLOB MODLIST6_RULES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/modlist6/*_rules.cpp)
   target_sources(Modlist6 PRIVATE ${MODLIST6_RULES})
   target_link_libraries(Modlist6 PRIVATE version_core ${STATIC_LINK})

@@ -9,9 +9,9 @@
 #include <new>
 #include <vector>
 
-#include "log/line_rules.h"
-#include "query/cp932_rules.h"
-#include "query/owner.h"
+#include "base/cp932_rules.h"
+#include "base/line_rules.h"
+#include "base/owner.h"
 
 SYSTEMTIME InvestigationEndTime = {};
 

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <string>
 
-#include "log/line_rules.h"
+#include "base/line_rules.h"
+#include "base/owner.h"
 #include "modlist6/pipe_name_rules.h"
 #include "query/code_page.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/system_library.h"
 #include "query/version_info.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 void UseSystemLeadBytes() {
   if (GetACP() == CP_UTF8) {

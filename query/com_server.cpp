@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "query/com_server_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 
 const wchar_t* const kClsidServerKeyPatterns[4] = {

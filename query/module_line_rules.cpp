@@ -1,6 +1,6 @@
 #include "query/module_line_rules.h"
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 const char kModuleHeaderLine[] =
     "ModuleHandle, ModuleName, path, プロセス名, FileVersion, 正式名, 会社名, プロダクト名, ProductVersion \n";

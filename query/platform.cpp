@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/cp932_rules.h"
 #include "log/report_log.h"
-#include "query/cp932_rules.h"
 #include "query/outside_file.h"
 #include "query/system_library.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "query/owner.h"
+#include "base/owner.h"
 #include "query/version_info.h"
 #include "query/version_rules.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 const RegMatchEntry* MatchRegText(const char* text, unsigned kind, const RegMatchEntry* table, RegMatchHow* how) {
   if (how) *how = RegMatchHow::None;

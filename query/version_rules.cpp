@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 VersionQuad MakeVersionQuad(unsigned a, unsigned b, unsigned c, unsigned d) {
   return (static_cast<VersionQuad>(a & 0xFFFF) << 48) | (static_cast<VersionQuad>(b & 0xFFFF) << 32) |

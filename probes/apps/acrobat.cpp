@@ -4,11 +4,11 @@
 
 #include <cstdio>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/apps/app_rules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 #include "query/window_list.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 int IsReaderExePath(const char* path) {
   const char* slash = FindLastBackslash(path);

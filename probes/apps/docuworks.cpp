@@ -6,7 +6,7 @@
 
 #include "log/report_log.h"
 #include "query/com_server.h"
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 #include "query/platform.h"
 #include "query/module_line_rules.h"
 

@@ -4,9 +4,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "base/cp932_rules.h"
 #include "log/report_log.h"
 #include "probes/apps/app_rules.h"
-#include "query/cp932_rules.h"
 #include "query/platform.h"
 
 namespace {

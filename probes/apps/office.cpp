@@ -6,11 +6,11 @@
 #include <cwchar>
 #include <string>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "query/com_server.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 #include "query/window_list.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 std::map<std::string, std::string> SecurityCandidates;
 

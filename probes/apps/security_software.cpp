@@ -6,8 +6,8 @@
 #include <string>
 
 #include "log/report_log.h"
-#include "query/owner.h"
-#include "query/cp932_rules.h"
+#include "base/owner.h"
+#include "base/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/outside_file.h"
 #include "query/platform.h"

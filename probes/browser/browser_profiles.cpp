@@ -6,12 +6,12 @@
 #include <cstring>
 #include <vector>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/browser/json_scan_rules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/outside_file.h"
-#include "query/owner.h"
 
 namespace {
 const char kChromeUserData[] = "\\Google\\Chrome\\User Data\\";

@@ -8,12 +8,12 @@
 #include <new>
 #include <string>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/browser/window_line_rules.h"
 #include "probes/process/process_modules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 #include "query/system_library.h"
 #include "query/window_list.h"

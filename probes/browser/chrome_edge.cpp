@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "base/cp932_rules.h"
 #include "log/report_log.h"
 #include "probes/browser/browser_command_rules.h"
 #include "probes/browser/browser_profiles.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/platform.h"
 #include "query/version_info.h"

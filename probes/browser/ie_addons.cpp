@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/browser/ie_version_rules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/system_library.h"
 #include "query/version_info.h"
 

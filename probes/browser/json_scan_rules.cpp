@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 bool ScanJsonValue(const char* text, std::size_t length, const char* key, std::size_t keyLength, int depth,
                    std::size_t* valueStart, std::size_t* valueLength, int* type) {

@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/browser/browser_command_rules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/outside_file.h"
-#include "query/owner.h"
 #include "query/platform.h"
 
 namespace {

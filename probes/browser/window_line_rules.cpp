@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 std::string WindowIndent(int depth) {
   if (depth <= 0) return std::string();

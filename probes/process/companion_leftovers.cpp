@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/owner.h"
 #include "probes/process/companion_folder_rules.h"
-#include "query/owner.h"
 
 namespace {
 const wchar_t kCompanionFile[] = L"Modlist6.exe";

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 bool ModuleHandleTable::Add(std::uintptr_t handle) {
   if (count >= kCapacity) return false;

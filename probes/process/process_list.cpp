@@ -6,13 +6,13 @@
 #include <set>
 #include <vector>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/apps/security_candidates_rules.h"
 #include "probes/browser/browser_windows.h"
 #include "probes/process/process_list_rules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 #include "query/system_library.h"
 #include "query/version_info.h"

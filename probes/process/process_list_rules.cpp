@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 const char* GetIntegrityLevelName(unsigned long value) {
   switch (value) {

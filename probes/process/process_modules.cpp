@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 #include "query/version_info.h"
 

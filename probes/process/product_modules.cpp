@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "log/report_log.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 
 namespace {

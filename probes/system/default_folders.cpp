@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/cp932_rules.h"
 #include "log/report_log.h"
 #include "probes/system/default_folder_rules.h"
-#include "query/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/platform.h"
 

@@ -2,8 +2,8 @@
 
 #include <wininet.h>
 
+#include "base/owner.h"
 #include "log/report_log.h"
-#include "query/owner.h"
 
 namespace {
 const DWORD kCacheEntryBuffer = 4096;

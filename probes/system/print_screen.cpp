@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/system/print_screen_rules.h"
-#include "query/owner.h"
 #include "query/version_info.h"
 
 namespace {

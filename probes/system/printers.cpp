@@ -8,7 +8,7 @@
 
 #include "log/report_log.h"
 #include "probes/system/printer_rules.h"
-#include "query/owner.h"
+#include "base/owner.h"
 #include "query/module_line_rules.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "log/report_log.h"
 #include "query/setupapi.h"
 #include "probes/system/terminal_type_rules.h"
-#include "query/cp932_rules.h"
-#include "query/owner.h"
+#include "base/cp932_rules.h"
+#include "base/owner.h"
 #include "query/platform.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "base/owner.h"
 #include "log/report_log.h"
 #include "probes/system/user_rights_rules.h"
-#include "query/owner.h"
 #include "query/platform.h"
 
 namespace {

@@ -9,9 +9,9 @@
 
 #include "log/report_log.h"
 #include "query/setupapi.h"
-#include "query/owner.h"
+#include "base/owner.h"
 #include "query/platform.h"
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 #include "query/module_line_rules.h"
 #include "query/registry_search.h"
 

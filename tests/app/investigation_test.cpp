@@ -6,8 +6,8 @@
 
 #include "app/investigation.h"
 #include "app/report_path.h"
+#include "base/owner.h"
 #include "log/report_log.h"
-#include "query/owner.h"
 #include "tests/support/test_support.h"
 #include "tests/support/user_folders.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 namespace {
 // Character boundaries walked independently of the code under test. With a

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/owner.h"
 #include "log/report_log.h"
-#include "query/owner.h"
 #include "tests/support/process_helpers.h"
 #include "tests/support/test_support.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "query/owner.h"
+#include "base/owner.h"
 #include "tests/support/test_support.h"
 
 namespace {

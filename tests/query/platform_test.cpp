@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "query/code_page.h"
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 #include "query/platform.h"
 #include "query/system_library.h"
 #include "tests/support/test_support.h"

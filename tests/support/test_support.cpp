@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 LogCapture::LogCapture() {
   for (int i = 0; i < 3; ++i) start_[i] = LevelTextSize(static_cast<ReportLevel>(i));

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 #include "tests/probes/apps/apps_machine.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "query/owner.h"
+#include "base/owner.h"
 #include "tests/support/test_support.h"
 
 namespace {

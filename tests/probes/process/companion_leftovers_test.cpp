@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/owner.h"
 #include "probes/process/companion_leftovers.h"
-#include "query/owner.h"
 #include "tests/support/process_helpers.h"
 #include "tests/support/test_support.h"
 

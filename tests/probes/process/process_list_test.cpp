@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/cp932_rules.h"
 #include "probes/apps/security_candidates_rules.h"
 #include "probes/process/process_list.h"
-#include "query/cp932_rules.h"
 #include "tests/support/process_helpers.h"
 #include "tests/support/test_support.h"
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/owner.h"
 #include "probes/process/process_modules.h"
 #include "query/module_line_rules.h"
-#include "query/owner.h"
 #include "tests/support/process_helpers.h"
 #include "tests/support/test_support.h"
 

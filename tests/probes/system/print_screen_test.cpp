@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "base/owner.h"
 #include "probes/system/print_screen.h"
-#include "query/owner.h"
 #include "query/version_info.h"
 #include "tests/support/test_support.h"
 

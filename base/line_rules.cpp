@@ -1,4 +1,4 @@
-#include "log/line_rules.h"
+#include "base/line_rules.h"
 
 #include <cstdio>
 #include <new>

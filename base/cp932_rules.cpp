@@ -1,4 +1,4 @@
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 #include <cstring>
 

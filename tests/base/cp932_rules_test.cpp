@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "query/cp932_rules.h"
+#include "base/cp932_rules.h"
 
 namespace {
 // The literals are compiled to cp932: ソ is 83 5C, 表 is 95 5C, ア is 83 41,

@@ -4,7 +4,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "log/line_rules.h"
+#include "base/line_rules.h"
 
 namespace {
 std::string Format(const char* format, ...) {
