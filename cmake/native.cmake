@@ -44,7 +44,7 @@ if(WIN64_BUILD)
   add_test(NAME wine_server_stop COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine-prefix.sh stop)
   set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${WINE_ENV}")
   set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${WINE_ENV}")
-  foreach(exe app log query modlist6 system browser apps process)
+  foreach(exe app log query modlist6 system browser apps process window_lines)
     add_test(NAME win_${exe} COMMAND ${WINE_RUN} ${WIN64_BUILD}/bin/${exe}_tests.exe)
     # The same tests as a 32-bit program under WOW64, as Report ships; they
     # skip with their reason where 32-bit programs do not run.

@@ -7,7 +7,8 @@ file(GLOB TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/suppo
 add_library(test_support STATIC ${TEST_SUPPORT_SOURCES})
 target_link_libraries(test_support PUBLIC report_core gtest)
 
-set(WINDOWS_TEST_AREAS app log query modlist6 probes/system probes/browser probes/apps probes/process)
+set(WINDOWS_TEST_AREAS app log query modlist6 probes/system probes/browser probes/apps probes/process
+  probes/window_lines)
 foreach(area ${WINDOWS_TEST_AREAS})
   file(GLOB area_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${area}/*_test.cpp)
   list(FILTER area_sources EXCLUDE REGEX "_rules_test\\.cpp$")

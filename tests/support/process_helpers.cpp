@@ -1,5 +1,7 @@
 #include "tests/support/process_helpers.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
 bool WaitForWindowOf(DWORD processId, const char* className, DWORD ms) {
@@ -43,4 +45,20 @@ std::string LineHolding(const std::string& text, const std::string& part) {
   const std::size_t begin = newline == std::string::npos ? 0 : newline + 1;
   const std::size_t end = text.find('\n', at);
   return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin + 1);
+}
+
+std::string Hex(const void* handle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
+  return text;
+}
+
+HWND TopWindowTitled(DWORD processId, const char* className, const char* title) {
+  HWND window = nullptr;
+  while ((window = FindWindowExA(nullptr, window, className, title)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId) return window;
+  }
+  return nullptr;
 }

@@ -16,3 +16,9 @@ DWORD EndedProcessId(const std::string& commandLine);
 std::size_t CountOf(const std::string& text, const std::string& part);
 // The whole line of text (with its "\n") that holds part; empty when none.
 std::string LineHolding(const std::string& text, const std::string& part);
+
+// A handle as the window lines print it ("%llx").
+std::string Hex(const void* handle);
+// The first top-level window of the class (and title, when given) that
+// belongs to the process; null when none.
+HWND TopWindowTitled(DWORD processId, const char* className, const char* title = nullptr);

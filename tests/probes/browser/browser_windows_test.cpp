@@ -12,23 +12,8 @@
 #include "tests/support/test_support.h"
 
 namespace {
-std::string Hex(const void* handle) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
-  return text;
-}
 std::string Dec(unsigned long n) { return std::to_string(n); }
 std::string HexId(unsigned long n) { return Hex(reinterpret_cast<void*>(static_cast<std::uintptr_t>(n))); }
-
-HWND TopWindowTitled(DWORD processId, const char* className, const char* title = nullptr) {
-  HWND window = nullptr;
-  while ((window = FindWindowExA(nullptr, window, className, title)) != nullptr) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == processId) return window;
-  }
-  return nullptr;
-}
 
 std::string Host(const std::string& tokens) { return "\"" + Bin64() + "window_host.exe\" " + tokens; }
 }  // namespace
@@ -137,57 +122,6 @@ TEST(BrowserWindows, HiddenHostWithoutFrameIsNoBrowserWindow) {
   CheckAllIEWindow();
   EXPECT_EQ(log.Detail().find("Edge IEMode"), std::string::npos);
   EXPECT_EQ(log.User(), "★ブラウザのウィンドウが見つからない \n");
-}
-
-TEST(BrowserWindows, DialogsAreFollowedByTheirControl) {
-  ChildProcess host(Host("dialog"));
-  ASSERT_TRUE(WaitForWindowOf(host.id(), "HostReady", 10000));
-  HWND product = TopWindowTitled(host.id(), "#32770", "product dialog");
-  HWND other = TopWindowTitled(host.id(), "#32770", "other dialog");
-  ASSERT_TRUE(product && other);
-
-  LogCapture log;
-  WriteTopWindowLine(0, product, 1, 0);
-  const std::string support = log.Support();
-  EXPECT_EQ(support.rfind(" " + Hex(product) + "\t", 0), 0u) << support;
-  EXPECT_NE(support.find("\t1\t0\t0\t#32770\tproduct dialog\t\n"), std::string::npos) << support;
-  // The product's control 1001, one level deeper.
-  HWND control = GetDlgItem(product, 1001);
-  ASSERT_NE(control, nullptr);
-  const std::string controlLine = LineHolding(support, "   " + Hex(control) + "\t" + Hex(product) + "\t");
-  EXPECT_NE(controlLine.find("\tproduct control\t\n"), std::string::npos) << support;
-
-  LogCapture other_log;
-  WriteTopWindowLine(0, other, 1, 2);
-  HWND text = GetDlgItem(other, 0xFFFF);
-  ASSERT_NE(text, nullptr);
-  EXPECT_NE(other_log.Support().find("   " + Hex(text) + "\t" + Hex(other) + "\t"), std::string::npos)
-      << other_log.Support();
-  EXPECT_NE(other_log.Support().find("\t1\t2\t0\tStatic\tother text\t\n"), std::string::npos);
-}
-
-TEST(BrowserWindows, EveryDesktopWindowSaysWhetherReportIsDpiAware) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "Progman";
-  RegisterClassA(&wc);
-  HWND desktop = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 100, 80, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
-  ASSERT_NE(desktop, nullptr);
-  const std::string aware = std::string("DPIAware ") + (IsProcessDPIAware() ? "1" : "0") + "\n";
-  // With and then without the per-monitor conversion (Windows 7 and 8.0).
-  for (bool perMonitor : {true, false}) {
-    if (!perMonitor) ForgetPerMonitorPointConversion();
-    LogCapture log;
-    WriteTopWindowLine(0, desktop, 1, 0);
-    const std::string support = log.Support();
-    EXPECT_EQ(support.size() - aware.size(), support.find(aware)) << support;
-    if (!perMonitor) {
-      EXPECT_EQ(std::string::npos, support.find("拡大表示3")) << support;
-    }
-  }
-  DestroyWindow(desktop);
 }
 
 TEST(BrowserWindows, DeepTreeKeepsItsIndentBounded) {

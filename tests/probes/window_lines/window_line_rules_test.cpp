@@ -1,7 +1,7 @@
 // Portable rules of the window lines and the browser section's process walk.
 #include <gtest/gtest.h>
 
-#include "probes/browser/window_line_rules.h"
+#include "probes/window_lines/window_line_rules.h"
 
 TEST(WindowLineRules, IndentWalkTestsAndDialogControl) {
   EXPECT_EQ(WindowIndent(1), "  ");

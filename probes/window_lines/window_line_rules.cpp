@@ -1,4 +1,4 @@
-#include "probes/browser/window_line_rules.h"
+#include "probes/window_lines/window_line_rules.h"
 
 #include <cstring>
 
