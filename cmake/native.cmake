@@ -15,6 +15,8 @@ add_executable(native_tests ${NATIVE_TESTS})
 target_compile_options(native_tests PRIVATE ${SAN_FLAGS})
 target_link_libraries(native_tests PRIVATE portable gtest_main)
 add_test(NAME native_rules COMMAND native_tests)
+# No include points up a floor, and no two probe folders include each other.
+add_test(NAME layers COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-layers.py ${CMAKE_SOURCE_DIR})
 
 # libFuzzer targets, built with clang; each runs briefly as a test. clang has
 # no cp932 execution charset: literals stay UTF-8 there, which the fuzzed
